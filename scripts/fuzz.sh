@@ -1,0 +1,19 @@
+#!/bin/sh
+# Builds the libFuzzer targets with clang and runs each for a bounded time
+# over its seed corpus.
+set -e
+dir=${1:-build/fuzz}
+secs=${QV_FUZZ_SECONDS:-20}
+CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
+cmake --build "$dir" -j "$(nproc)"
+for t in "$dir"/tests/fuzz/fuzz-*; do
+  [ -x "$t" ] || continue
+  name=$(basename "$t")
+  corpus=tests/fuzz/corpus/${name#fuzz-}
+  work="$dir/corpus/${name#fuzz-}"
+  mkdir -p "$work"
+  [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/ 2>/dev/null || true
+  echo "fuzzing $name for ${secs}s"
+  "$t" -max_total_time="$secs" -print_final_stats=0 "$work" >"$dir/$name.out" 2>&1 || {
+    tail -40 "$dir/$name.out"; echo "fuzz target $name found a fault"; exit 1; }
+done

@@ -1,0 +1,19 @@
+// What the harness sets up around the simulated process.
+#pragma once
+#include <string>
+
+namespace sim {
+
+struct Host {
+  std::string root = ".";   // the device's file system root
+  bool echo = true;         // echo the debug channel (the console) to stdout
+  std::u16string debugText; // everything sent to the debug channel
+  int createThreadCalls = 0;
+  int allocateCalls = 0;
+};
+extern Host host;
+
+// Maps a device path ("\Temp\Quorvelta.log") into the root folder.
+std::string hostPath(const char16_t* devicePath);
+
+} // namespace sim

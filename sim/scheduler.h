@@ -1,0 +1,58 @@
+// The simulated handheld's scheduler and virtual clock.
+//
+// Every thread of the simulated process is a real thread, but only the one
+// holding the baton runs. A thread hands the baton on only inside a blocking
+// platform call (sleep, a wait for a message or a lock, an echo's wait, its
+// own end). When no thread can run, virtual time jumps to the earliest
+// wake-up or scheduled event; ties go in the order they were registered.
+// Because of this, everything the simulation touches is only ever touched by
+// the baton holder, and the same scenario gives the same run every time.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace sim {
+
+using Ms = uint64_t;
+constexpr Ms NEVER = UINT64_MAX;
+
+enum class EndReason { AllThreadsEnded, ProcessExit, Deadlock };
+struct RunResult {
+  EndReason reason = EndReason::AllThreadsEnded;
+  int exitCode = 0;
+  std::string report; // the threads' states, for a deadlock
+};
+
+// pace: real seconds added per simulated second (0: as fast as possible).
+void schedConfigure(double pace);
+// Runs the simulated process with `first` as its first thread and returns
+// when it has ended. Called once, from a thread outside the simulation.
+RunResult schedRun(const char* name, std::function<void()> first);
+
+// ---- for the baton holder ---------------------------------------------------
+// Starts a new thread, runnable after the threads already waiting to run.
+// Answers its id, or 0 when the thread could not be started.
+int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes);
+Ms now();
+int currentThread();   // 0 outside the simulation
+bool inSimulation();   // the calling thread is a simulated one
+void sleepUntil(Ms when, const char* what);
+// Blocks until wakeAll(key) or the deadline. Answers true when woken.
+bool waitOn(const void* key, Ms deadline, const char* what);
+// Makes every thread waiting on key runnable; does not switch.
+void wakeAll(const void* key);
+[[noreturn]] void endThread();
+[[noreturn]] void endProcess(int code);
+// Runs `event` in the baton holder's context when virtual time reaches
+// `when` (before threads that wake at the same time but registered later).
+void at(Ms when, std::function<void()> event);
+// Asked when nothing can run and nothing is scheduled; answers true when it
+// scheduled or readied something, false to let the run end (or deadlock).
+void setIdleHook(std::function<bool()> hook);
+// Threads alive now and at most at once in this run.
+int liveThreads();
+int peakThreads();
+
+} // namespace sim

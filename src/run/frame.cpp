@@ -1,0 +1,70 @@
+// The run frame: banner, clock line, BSSID filter, NIC search, the phases
+// and the closing lines.
+#include "console/console.h"
+#include "console/format.h"
+#include "platform/core.h"
+#include "run/run.h"
+#include "run/run_state.h"
+#include "wlan/channel.h"
+
+RunState runState;
+
+int wrapHour(int hour) { return ((hour % 24) + 24) % 24; }
+
+namespace {
+
+void clockLine() {
+  plat::SYSTEMTIME t{};
+  plat::TIME_ZONE_INFORMATION tz{};
+  plat::getLocalTime(&t);
+  plat::getTimeZoneInformation(&tz);
+  runState.bias = tz.Bias;
+  runState.daylightBias = tz.DaylightBias;
+  // The offsets are added to the hour alone; a result outside 0..23 is
+  // brought back into the day (the line shows no date for GMT).
+  int gmtHour = wrapHour(int(t.wHour) + tz.Bias / 60 + tz.DaylightBias / 60);
+  FORMAT_SCRATCH(u"%d/%02d/%02d %d:%02d:%02d local, %d:%02d GMT ", int(t.wMonth), int(t.wDay),
+                 int(t.wYear) % 100, int(t.wHour), int(t.wMinute), int(t.wSecond), gmtHour,
+                 int(t.wMinute));
+  appendLine(runState.scratch);
+}
+
+void takeFilter() {
+  // A command line longer than the filter's 79 characters is cut; it could
+  // not have matched a BSSID text anyway.
+  copyWide(runState.filterText, RUN_TEXT_CHARS, plat::getCommandLine());
+  if (runState.filterText[0] != 0) {
+    appendText(u"-Working only with BSSID :");
+    appendLine(runState.filterText);
+    runState.filterActive = 1;
+  }
+}
+
+void closing() {
+  appendLine(u" ");
+  appendLine(u"Tap screen to exit. ");
+}
+
+} // namespace
+
+plat::DWORD diagnosticRun(void*) {
+  appendLine(u"Olvash Quorvelta V0.18");
+  appendLine(u"======================");
+  clockLine();
+  takeFilter();
+
+  appendText(u"-Searching for NDIS WLAN NIC.....");
+  if (!findWlanNic()) {
+    appendLine(u"");
+    appendLine(u"Not found.");
+    closing();
+    plat::exitThread(0);
+  }
+  appendLine(u"OK");
+  appendText(u"Found : ");
+  copyDeviceName(runState.nicName, RUN_TEXT_CHARS);
+  appendLine(runState.nicName);
+
+  closing();
+  plat::exitThread(0);
+}

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "wlan/channel.h"
+
+namespace {
+
+struct Reply {
+  uint8_t bytes[BINDING_BUFFER_BYTES] = {};
+  void set(uint32_t offset, uint32_t length, const std::u16string& name, uint32_t at) {
+    plat::NDISUIO_QUERY_BINDING q{};
+    q.DeviceNameOffset = offset;
+    q.DeviceNameLength = length;
+    std::memcpy(bytes, &q, sizeof q);
+    if (at + name.size() * 2 <= sizeof bytes) std::memcpy(bytes + at, name.data(), name.size() * 2);
+  }
+};
+
+TEST(BindingName, LengthIsInBytesAndTheTerminatorFollows) {
+  Reply r;
+  r.set(20, 18, u"WLAGN1234", 20);
+  char16_t out[DEVICE_NAME_CHARS];
+  std::fill(std::begin(out), std::end(out), u'X');
+  ASSERT_TRUE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
+  EXPECT_EQ(std::u16string(out), u"WLAGN1234");
+}
+
+TEST(BindingName, NamesOutsideTheReplyOrTooLongAreRefused) {
+  Reply r;
+  char16_t out[DEVICE_NAME_CHARS] = u"keep";
+  r.set(1020, 8, u"", 0);
+  EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
+  r.set(0xFFFFFFF0u, 32, u"", 0);
+  EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
+  r.set(20, 0xFFFFFFFEu, u"", 0);
+  EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
+  r.set(20, 2 * DEVICE_NAME_CHARS, u"", 0); // fits the reply, not deviceName
+  EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
+  EXPECT_FALSE(readBindingName(r.bytes, 10, out, DEVICE_NAME_CHARS));
+  EXPECT_EQ(std::u16string(out), u"keep");
+  // The longest name that fits, and one at the very end of the reply.
+  r.set(20, 2 * (DEVICE_NAME_CHARS - 1), u"", 0);
+  EXPECT_TRUE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
+  r.set(1020, 4, u"ab", 1020);
+  ASSERT_TRUE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
+  EXPECT_EQ(std::u16string(out), u"ab");
+}
+
+} // namespace
