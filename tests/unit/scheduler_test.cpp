@@ -1,0 +1,97 @@
+// The scheduler runs once per process, so each case runs in a child process.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/core.h"
+#include "scheduler.h"
+
+namespace {
+
+// Runs body in a forked child; the child's exit code is the verdict.
+int inChild(int (*body)()) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+std::vector<std::string> order;
+
+int timeJumpsAndTiesKeepRegistrationOrder() {
+  auto start = std::chrono::steady_clock::now();
+  sim::RunResult r = sim::schedRun("main", [] {
+    for (const char* name : {"a", "b", "c"}) {
+      sim::schedSpawn(name, [name] {
+        plat::sleep(60'000); // a minute of virtual time
+        order.push_back(name);
+      }, 0);
+    }
+    plat::sleep(30'000);
+    order.push_back("main@" + std::to_string(sim::now()));
+  });
+  double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (r.reason != sim::EndReason::AllThreadsEnded) return 1;
+  if (sim::now() != 60'000) return 2;
+  if (order != std::vector<std::string>{"main@30000", "a", "b", "c"}) return 3;
+  if (wall > 5) return 4;
+  return 0;
+}
+
+int deadlockIsReportedWithTheThreadsStates() {
+  static int key;
+  sim::RunResult r = sim::schedRun("main", [] {
+    sim::schedSpawn("waiter", [] { sim::waitOn(&key, sim::NEVER, "a message that never comes"); }, 0);
+    sim::waitOn(&key + 1, sim::NEVER, "another");
+  });
+  if (r.reason != sim::EndReason::Deadlock) return 1;
+  if (r.report.find("waiter") == std::string::npos) return 2;
+  if (r.report.find("a message that never comes") == std::string::npos) return 3;
+  return 0;
+}
+
+int contendedLockWaitsInTheScheduler() {
+  static plat::CRITICAL_SECTION cs;
+  plat::initializeCriticalSection(&cs);
+  sim::RunResult r = sim::schedRun("main", [] {
+    plat::enterCriticalSection(&cs);
+    plat::enterCriticalSection(&cs); // recursive
+    sim::schedSpawn("other", [] {
+      plat::enterCriticalSection(&cs);
+      order.push_back("other@" + std::to_string(sim::now()));
+      plat::leaveCriticalSection(&cs);
+    }, 0);
+    plat::sleep(500); // "other" runs and blocks on the lock
+    order.push_back("main");
+    plat::leaveCriticalSection(&cs);
+    plat::leaveCriticalSection(&cs);
+  });
+  if (r.reason != sim::EndReason::AllThreadsEnded) return 1;
+  if (order != std::vector<std::string>{"main", "other@500"}) return 2;
+  return 0;
+}
+
+int waitTimesOutAtItsDeadline() {
+  static int key;
+  static bool woken = true;
+  sim::RunResult r = sim::schedRun("main", [] {
+    woken = sim::waitOn(&key, 1000, "an echo");
+    if (sim::now() != 1000) woken = true;
+  });
+  return r.reason == sim::EndReason::AllThreadsEnded && !woken ? 0 : 1;
+}
+
+TEST(Scheduler, VirtualTimeJumpsAndTiesGoInRegistrationOrder) {
+  EXPECT_EQ(inChild(timeJumpsAndTiesKeepRegistrationOrder), 0);
+}
+TEST(Scheduler, DeadlockIsReportedNotHung) { EXPECT_EQ(inChild(deadlockIsReportedWithTheThreadsStates), 0); }
+TEST(Scheduler, ContendedLockBlocksInTheScheduler) { EXPECT_EQ(inChild(contendedLockWaitsInTheScheduler), 0); }
+TEST(Scheduler, WaitEndsAtItsDeadline) { EXPECT_EQ(inChild(waitTimesOutAtItsDeadline), 0); }
+
+} // namespace
