@@ -1,0 +1,34 @@
+// Memory, the thread's last error, process exit and the debug channel.
+#include "platform/core.h"
+
+namespace {
+// The error codes the program tells apart, as it spells them.
+constexpr plat::DWORD OUR_ERRORS[] = {
+    plat::NO_ERROR,          plat::ERROR_FILE_NOT_FOUND,      plat::ERROR_NOT_ENOUGH_MEMORY,
+    plat::ERROR_INVALID_PARAMETER, plat::ERROR_BUFFER_OVERFLOW, plat::ERROR_INSUFFICIENT_BUFFER,
+    plat::ERROR_NOT_SUPPORTED, plat::ERROR_GEN_FAILURE};
+} // namespace
+
+#include <cstdlib>
+#include <windows.h>
+
+static_assert(OUR_ERRORS[0] == NO_ERROR && OUR_ERRORS[1] == ERROR_FILE_NOT_FOUND &&
+              OUR_ERRORS[2] == ERROR_NOT_ENOUGH_MEMORY && OUR_ERRORS[3] == ERROR_INVALID_PARAMETER &&
+              OUR_ERRORS[4] == ERROR_BUFFER_OVERFLOW && OUR_ERRORS[5] == ERROR_INSUFFICIENT_BUFFER &&
+              OUR_ERRORS[6] == ERROR_NOT_SUPPORTED && OUR_ERRORS[7] == ERROR_GEN_FAILURE);
+
+namespace plat {
+
+void* allocate(size_t bytes) { return std::malloc(bytes); }
+void release(void* block) { std::free(block); }
+
+DWORD getLastError() { return ::GetLastError(); }
+void setLastError(DWORD code) { ::SetLastError(code); }
+
+void exitProcess(UINT code) { ::ExitProcess(code); }
+
+void outputDebugString(const char16_t* text) {
+  ::OutputDebugStringW(reinterpret_cast<const wchar_t*>(text));
+}
+
+} // namespace plat

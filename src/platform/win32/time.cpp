@@ -1,0 +1,54 @@
+// Local time, time-zone information and file time to calendar.
+#include "platform/core.h"
+
+namespace {
+constexpr plat::DWORD OUR_TZ_UNKNOWN = plat::TIME_ZONE_ID_UNKNOWN;
+constexpr plat::DWORD OUR_TZ_STANDARD = plat::TIME_ZONE_ID_STANDARD;
+constexpr plat::DWORD OUR_TZ_DAYLIGHT = plat::TIME_ZONE_ID_DAYLIGHT;
+constexpr plat::DWORD OUR_TZ_INVALID = plat::TIME_ZONE_ID_INVALID;
+} // namespace
+
+#include <windows.h>
+
+#include "platform/win32/layout.h"
+
+static_assert(OUR_TZ_UNKNOWN == TIME_ZONE_ID_UNKNOWN && OUR_TZ_STANDARD == TIME_ZONE_ID_STANDARD &&
+              OUR_TZ_DAYLIGHT == TIME_ZONE_ID_DAYLIGHT && OUR_TZ_INVALID == TIME_ZONE_ID_INVALID);
+
+QV_SAME_SIZE(SYSTEMTIME, SYSTEMTIME);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wYear);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wMonth);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wDayOfWeek);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wDay);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wHour);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wMinute);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wSecond);
+QV_SAME_FIELD(SYSTEMTIME, SYSTEMTIME, wMilliseconds);
+
+QV_SAME_SIZE(FILETIME, FILETIME);
+QV_SAME_FIELD(FILETIME, FILETIME, dwLowDateTime);
+QV_SAME_FIELD(FILETIME, FILETIME, dwHighDateTime);
+
+QV_SAME_SIZE(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION);
+QV_SAME_FIELD(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION, Bias);
+QV_SAME_FIELD(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION, StandardName);
+QV_SAME_FIELD(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION, StandardDate);
+QV_SAME_FIELD(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION, StandardBias);
+QV_SAME_FIELD(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION, DaylightName);
+QV_SAME_FIELD(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION, DaylightDate);
+QV_SAME_FIELD(TIME_ZONE_INFORMATION, TIME_ZONE_INFORMATION, DaylightBias);
+
+namespace plat {
+
+void getLocalTime(SYSTEMTIME* out) { ::GetLocalTime(reinterpret_cast<::SYSTEMTIME*>(out)); }
+
+DWORD getTimeZoneInformation(TIME_ZONE_INFORMATION* out) {
+  return ::GetTimeZoneInformation(reinterpret_cast<::TIME_ZONE_INFORMATION*>(out));
+}
+
+BOOL fileTimeToSystemTime(const FILETIME* in, SYSTEMTIME* out) {
+  return ::FileTimeToSystemTime(reinterpret_cast<const ::FILETIME*>(in),
+                                reinterpret_cast<::SYSTEMTIME*>(out));
+}
+
+} // namespace plat
