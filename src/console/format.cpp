@@ -123,3 +123,13 @@ int compareWide(const char16_t* a, const char16_t* b) {
   }
   return int(*a) - int(*b);
 }
+
+void copyNarrow(char* out, size_t capacity, const char* text) {
+  if (!capacity) return;
+  size_t n = 0;
+  while (n + 1 < capacity && text[n]) {
+    out[n] = text[n];
+    n++;
+  }
+  out[n] = 0;
+}

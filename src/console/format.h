@@ -36,3 +36,4 @@ int formatText(char16_t* out, size_t capacity, const char16_t* format, const Arg
 size_t wideLength(const char16_t* text, size_t max);
 void copyWide(char16_t* out, size_t capacity, const char16_t* text);
 int compareWide(const char16_t* a, const char16_t* b);
+void copyNarrow(char* out, size_t capacity, const char* text);

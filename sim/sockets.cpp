@@ -1,0 +1,112 @@
+// Address parsing and name lookup of the simulated handheld. Names resolve
+// through the network the adapter is on; lookups take no virtual time.
+#include <cstring>
+
+#include "ipstack.h"
+#include "ipv4.h"
+#include "platform/core.h"
+#include "platform/sockets.h"
+#include "trace.h"
+
+namespace sim {
+namespace {
+
+// The record a lookup answers with belongs to the calling thread, as the
+// sockets interface's does.
+struct HostStore {
+  plat::hostent entry;
+  char name[256];
+  char* aliases[1];
+  uint32_t addresses[16];
+  char* list[17];
+};
+thread_local HostStore store;
+
+plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addresses) {
+  HostStore& s = store;
+  std::memset(&s, 0, sizeof s);
+  std::strncpy(s.name, name.c_str(), sizeof s.name - 1);
+  size_t n = std::min<size_t>(addresses.size(), 16);
+  for (size_t i = 0; i < n; i++) {
+    s.addresses[i] = toNetwork(addresses[i]);
+    s.list[i] = reinterpret_cast<char*>(&s.addresses[i]);
+  }
+  s.list[n] = nullptr;
+  s.aliases[0] = nullptr;
+  s.entry.h_name = s.name;
+  s.entry.h_aliases = s.aliases;
+  s.entry.h_addrtype = plat::AF_INET;
+  s.entry.h_length = 4;
+  s.entry.h_addr_list = s.list;
+  return &s.entry;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i++)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::vector<uint32_t> parsed(const std::vector<std::string>& texts) {
+  std::vector<uint32_t> out;
+  for (const std::string& t : texts) {
+    uint32_t v = 0;
+    if (parseIpv4(t, v)) out.push_back(v);
+  }
+  return out;
+}
+
+} // namespace
+} // namespace sim
+
+namespace plat {
+
+uint32_t inetAddr(const char* text) {
+  uint32_t v = 0;
+  if (!text || !sim::parseIpv4(text, v)) return INADDR_NONE;
+  return sim::toNetwork(v);
+}
+
+hostent* getHostByName(const char* name) {
+  using namespace sim;
+  ipNow();
+  std::string n = name ? name : "";
+  const NetworkIp* net = currentNetwork();
+  const NameEntry* found = nullptr;
+  if (net)
+    for (const NameEntry& e : net->names)
+      if (sameName(e.name, n)) found = &e;
+  trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
+  if (!found) {
+    setLastError(11001); // WSAHOST_NOT_FOUND
+    return nullptr;
+  }
+  return answer(found->name, parsed(found->addresses));
+}
+
+hostent* getHostByAddr(const char* address, int length, int type) {
+  using namespace sim;
+  ipNow();
+  if (!address || length != 4 || type != AF_INET) {
+    setLastError(10014); // WSAEFAULT
+    return nullptr;
+  }
+  uint32_t a;
+  std::memcpy(&a, address, 4);
+  a = fromNetwork(a);
+  const NetworkIp* net = currentNetwork();
+  const ReverseEntry* found = nullptr;
+  if (net)
+    for (const ReverseEntry& e : net->reverse)
+      if (e.address == formatIpv4(a)) found = &e;
+  trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", found != nullptr}});
+  if (!found) {
+    setLastError(11001);
+    return nullptr;
+  }
+  return answer(found->name, parsed(found->addresses));
+}
+
+} // namespace plat

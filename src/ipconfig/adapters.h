@@ -1,0 +1,48 @@
+// The run's view of the device's IP configuration: a snapshot of every
+// adapter and of the network parameters, the WLAN adapter's address
+// classified, and the connection report.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/iphlp.h"
+#include "run/run_state.h"
+
+constexpr plat::ULONG ADAPTER_INFO_FIRST_BYTES = 640; // one record, as the device lays it out
+constexpr plat::ULONG NETWORK_PARAMS_FIRST_BYTES = 584;
+
+struct AdapterSnapshot {
+  plat::IP_ADAPTER_INFO* adapterList;
+  plat::ULONG adapterListBytes;
+  plat::FIXED_INFO* networkParams;
+  plat::ULONG networkParamsBytes;
+  // The WLAN adapter: the first record whose name, widened, equals the NIC
+  // name; null when there is none.
+  const plat::IP_ADAPTER_INFO* currentAdapter;
+};
+extern AdapterSnapshot adapterSnapshot;
+
+void refreshAdapters();
+AddressState classifyAddress();
+void printConnectionData();
+// Leaves "%d/%02d/%02d %d:%02d:%02d local" in the scratch line.
+void formatLeaseTime(int32_t leaseObtained);
+
+// Readers of the current adapter. Without one (the WLAN adapter is missing
+// from the IP configuration) the address texts read "0.0.0.0" and the
+// adapter counts as having DHCP enabled and no address.
+bool haveCurrentAdapter();
+const char* currentAddress();
+const char* currentMask();
+const char* currentGateway();
+bool currentDhcpEnabled();
+
+// Classification of one address text (the rule classifyAddress applies).
+AddressState classifyText(const char* address);
+
+// Walks a chain of address entries that lies inside the snapshot's blocks;
+// a link that leaves its block, or a chain longer than MAX_CHAIN, ends it.
+constexpr int MAX_CHAIN = 64;
+const plat::IP_ADDR_STRING* nextEntry(const plat::IP_ADDR_STRING* entry);
+// Copies a 16-byte address text, terminated, into out (17 bytes).
+void addressText(const plat::IP_ADDRESS_STRING& in, char out[17]);

@@ -1,0 +1,120 @@
+#include "probe/echo.h"
+
+#include <cstring>
+
+#include "console/console.h"
+#include "console/format.h"
+#include "platform/core.h"
+#include "platform/iphlp.h"
+#include "platform/sockets.h"
+
+namespace {
+
+// The first address of a host entry, or INADDR_NONE when it has none (an
+// entry with an empty list, or one whose addresses are not 4 bytes long).
+uint32_t firstAddress(const plat::hostent* h) {
+  if (!h || h->h_length != 4 || !h->h_addr_list || !h->h_addr_list[0]) return plat::INADDR_NONE;
+  uint32_t a;
+  std::memcpy(&a, h->h_addr_list[0], 4);
+  return a;
+}
+
+// Sends one echo with no payload; the reply record starts zeroed, so that
+// after a send without reply it reads 0 ms from 0.0.0.0.
+plat::DWORD sendEcho(uint32_t address, plat::DWORD ttl, plat::DWORD timeoutMs,
+                     plat::ICMP_ECHO_REPLY* reply) {
+  std::memset(reply, 0, sizeof *reply);
+  plat::HANDLE icmp = plat::icmpCreateFile();
+  if (icmp == plat::INVALID_HANDLE_VALUE) return 0;
+  plat::IP_OPTION_INFORMATION options{};
+  options.Ttl = plat::UCHAR(ttl & 0xFF);
+  reply->Status = 0;
+  plat::DWORD replies =
+      plat::icmpSendEcho(icmp, address, nullptr, 0, &options, reply, sizeof *reply, timeoutMs);
+  plat::icmpCloseHandle(icmp);
+  return replies;
+}
+
+void formatAddress(char16_t* out, size_t capacity, uint32_t stored) {
+  const auto* b = reinterpret_cast<const uint8_t*>(&stored);
+  formatText(out, capacity, u"%d.%d.%d.%d", int(b[0]), int(b[1]), int(b[2]), int(b[3]));
+}
+
+// The 8-bit form of a target; false when it does not fit.
+bool narrowTarget(const char16_t* target, char* out) {
+  return plat::wideCharToMultiByte(plat::CP_ACP, 0, target, -1, out, TARGET_BYTES, nullptr, nullptr) > 0;
+}
+
+} // namespace
+
+int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs, EchoResult* result) {
+  char text[TARGET_BYTES];
+  // A target too long for the buffer cannot be a host name: it does not resolve.
+  if (!narrowTarget(target, text)) return -1;
+  uint32_t address = plat::inetAddr(text);
+  if (address == plat::INADDR_NONE) {
+    address = firstAddress(plat::getHostByName(text));
+  } else {
+    uint32_t parsed = address;
+    plat::hostent* h = plat::getHostByAddr(reinterpret_cast<const char*>(&parsed), 4, plat::AF_INET);
+    if (h) {
+      uint32_t a = firstAddress(h);
+      if (a != plat::INADDR_NONE) address = a;
+    }
+  }
+  if (address == plat::INADDR_NONE) return -1;
+
+  plat::ICMP_ECHO_REPLY reply;
+  plat::DWORD replies = sendEcho(address, ttl, timeoutMs, &reply);
+  result->status = reply.Status;
+  result->roundTripTime = reply.RoundTripTime;
+  formatAddress(result->replyAddress, 16, reply.Address);
+  return int32_t(replies);
+}
+
+bool probeSucceeded(int32_t replies, const EchoResult& result) { return replies > 0 && result.status == 0; }
+
+int testInternet() {
+  appendText(u"-Testing Internet connection....");
+  int32_t replies = echoProbe(PUBLIC_TEST_ADDRESS, ECHO_TTL, ECHO_TIMEOUT_MS, &runState.probe);
+  if (!probeSucceeded(replies, runState.probe)) {
+    appendLine(u"Error.");
+    return 0;
+  }
+  appendText(u"OK:");
+  FORMAT_SCRATCH(u" %4dms", runState.probe.roundTripTime);
+  appendLine(runState.scratch);
+  appendLine(runState.probe.replyAddress);
+  return 1;
+}
+
+plat::DWORD sweepProbeWorker(void* param) {
+  auto* target = static_cast<char16_t*>(param);
+  char text[TARGET_BYTES];
+  bool converted = narrowTarget(target, text);
+  plat::release(target);
+  if (!converted) plat::exitThread(0);
+  uint32_t address = plat::inetAddr(text);
+  uint32_t parsed = address;
+  // The reverse lookup is made whatever the parse gave.
+  plat::hostent* h = plat::getHostByAddr(reinterpret_cast<const char*>(&parsed), 4, plat::AF_INET);
+  if (h) {
+    uint32_t a = firstAddress(h);
+    if (a != plat::INADDR_NONE) address = a;
+  }
+  if (address == plat::INADDR_NONE) plat::exitThread(0);
+
+  plat::ICMP_ECHO_REPLY reply;
+  plat::DWORD replies = sendEcho(address, ECHO_TTL, ECHO_TIMEOUT_MS, &reply);
+  if (replies > 0 && reply.Status == 0) {
+    char16_t line[20];
+    // The two appends make one line: nobody else's text may land between.
+    beginConsoleLine();
+    formatText(line, 20, u"%d.%d  ", int(replies), 0);
+    appendText(line);
+    formatAddress(line, 20, reply.Address);
+    appendLine(line);
+    endConsoleLine();
+  }
+  plat::exitThread(0);
+}
