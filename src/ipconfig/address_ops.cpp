@@ -1,0 +1,153 @@
+#include "ipconfig/address_ops.h"
+
+#include <cstddef>
+
+#include "console/console.h"
+#include "console/format.h"
+#include "ipconfig/adapters.h"
+#include "platform/core.h"
+#include "platform/iphlp.h"
+#include "platform/sockets.h"
+#include "run/run_state.h"
+
+namespace {
+
+void line(const char16_t* text) { appendLine(text); }
+
+[[noreturn]] void endProcess() { plat::exitProcess(EXIT_ROUTE_FAILURE); }
+
+// "E%S-%d": the system's text for the error, then its code. The text is
+// narrowed and its trailing line end dropped, so that the console line stays
+// one line.
+void releaseErrorLine(plat::DWORD error) {
+  char16_t* text = nullptr;
+  plat::DWORD length = plat::formatMessage(plat::FORMAT_MESSAGE_ALLOCATE_BUFFER | plat::FORMAT_MESSAGE_FROM_SYSTEM |
+                                               plat::FORMAT_MESSAGE_IGNORE_INSERTS,
+                                           nullptr, error, plat::LANG_USER_DEFAULT, &text, 0, nullptr);
+  if (length == 0 || !text) return;
+  char narrow[RUN_TEXT_CHARS];
+  size_t n = 0;
+  for (; n + 1 < sizeof narrow && n < length && text[n]; n++)
+    narrow[n] = text[n] <= 0xFF ? char(text[n]) : '?';
+  while (n > 0 && (narrow[n - 1] == '\r' || narrow[n - 1] == '\n' || narrow[n - 1] == ' ')) n--;
+  narrow[n] = 0;
+  plat::localFree(text);
+  FORMAT_SCRATCH(u"E%S-%d", narrow, plat::DWORD(error));
+  appendLine(runState.scratch);
+}
+
+} // namespace
+
+uint32_t addTemporaryAddress(const char* address, const char* mask) {
+  const plat::IP_ADAPTER_INFO* a = adapterSnapshot.currentAdapter;
+  plat::ULONG context = 0, instance = 0;
+  // Without the WLAN adapter in the IP configuration there is no interface
+  // to add the address to: reported as a failed add.
+  plat::DWORD answer = a ? plat::addIPAddress(plat::inetAddr(address), plat::inetAddr(mask), a->Index,
+                                              &context, &instance)
+                         : plat::ERROR_INVALID_PARAMETER;
+  if (answer == 0) {
+    FORMAT_SCRATCH(u"     IP address added: %S", address);
+    appendLine(runState.scratch);
+  } else {
+    line(u"     Error adding IP address.");
+  }
+  return context;
+}
+
+void deleteAddress(uint32_t context) {
+  if (plat::deleteIPAddress(context) == 0)
+    line(u"     IP Address Deleted.");
+  else
+    line(u"     IP Address Deletetion failed.");
+}
+
+void deleteDefaultRoutes() {
+  plat::ULONG size = 0;
+  plat::MIB_IPFORWARDTABLE* table = nullptr;
+  plat::DWORD answer = plat::getIpForwardTable(nullptr, &size, 0);
+  // An empty answer to the sizing call means there is no table to walk.
+  if (answer == 0) return;
+  if (answer == plat::ERROR_INSUFFICIENT_BUFFER) {
+    table = static_cast<plat::MIB_IPFORWARDTABLE*>(plat::allocate(size));
+    if (!table) {
+      line(u"Malloc failed, Out of Memory!");
+      endProcess();
+    }
+    answer = plat::getIpForwardTable(table, &size, 0);
+  }
+  if (answer != 0) {
+    FORMAT_SCRATCH(u"GetIpForwardTable Failed, ERROR %d", answer);
+    appendLine(runState.scratch);
+    plat::release(table);
+    endProcess();
+  }
+  // Rows are read only as far as the block we own reaches.
+  const size_t head = offsetof(plat::MIB_IPFORWARDTABLE, table);
+  size_t room = size > head ? (size - head) / sizeof(plat::MIB_IPFORWARDROW) : 0;
+  size_t rows = table->dwNumEntries < room ? table->dwNumEntries : room;
+  for (size_t i = 0; i < rows; i++) {
+    if (table->table[i].dwForwardDest != 0) continue;
+    if (plat::deleteIpForwardEntry(&table->table[i]) != 0) {
+      line(u"Could not delete old gateway");
+      endProcess();
+    }
+  }
+  plat::release(table);
+}
+
+void releaseAndRenew() {
+  plat::ULONG index = 0;
+  if (plat::getAdapterIndex(runState.nicName, &index) != 0) {
+    line(u"Index Error");
+    return;
+  }
+  plat::IP_ADAPTER_INDEX_MAP map{};
+  map.Index = index;
+  copyWide(map.Name, plat::MAX_ADAPTER_NAME, runState.nicName);
+
+  // Without the WLAN adapter in the snapshot the classification is 1 (no
+  // address): nothing is deleted or released.
+  if (classifyAddress() != 1) {
+    const plat::IP_ADAPTER_INFO* a = adapterSnapshot.currentAdapter;
+    int n = 0;
+    for (const plat::IP_ADDR_STRING* e = &a->IpAddressList; e && n < MAX_CHAIN; e = nextEntry(e), n++) {
+      FORMAT_SCRATCH(u"debug de Context en release: %X", e->Context);
+      appendLine(runState.scratch);
+      if (e->Context != KEEP_CONTEXT) deleteAddress(e->Context);
+    }
+    appendText(u"     Releasing... ");
+    plat::DWORD answer = plat::ipReleaseAddress(&map);
+    if (answer == 0) {
+      refreshAdapters();
+      FORMAT_SCRATCH(u"Done: %S", currentAddress());
+      appendLine(runState.scratch);
+    } else {
+      appendText(u"Release Error:");
+      releaseErrorLine(answer);
+    }
+  }
+
+  refreshAdapters();
+  appendText(u"     Renewing ");
+  if (plat::ipRenewAddress(&map) != 0) {
+    line(u"Renew Error");
+  } else {
+    for (int k = 0; k < RENEW_POLLS; k++) {
+      appendText(u".");
+      plat::sleep(RENEW_POLL_MS);
+      refreshAdapters();
+      runState.addressState = classifyAddress();
+      if (runState.addressState == 0) {
+        FORMAT_SCRATCH(u"Renewed in %2ds ", 2 * k);
+        appendLine(runState.scratch);
+        break;
+      }
+      if (runState.addressState == 2) {
+        line(u"Renew Error: Got an APIPA");
+        break;
+      }
+    }
+  }
+  if (runState.addressState != 0) line(u"Renew Error");
+}

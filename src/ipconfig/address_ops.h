@@ -1,0 +1,19 @@
+// Changes to the device's IP configuration: a temporary address, deleting
+// addresses and default routes, releasing and renewing the DHCP lease.
+#pragma once
+#include <cstdint>
+
+constexpr int RENEW_POLLS = 8;
+constexpr unsigned RENEW_POLL_MS = 2000;
+constexpr uint32_t KEEP_CONTEXT = 3; // an address with this context is never deleted
+constexpr int EXIT_ROUTE_FAILURE = 1;
+
+// Adds address/mask (dotted 8-bit texts) to the WLAN adapter; answers the
+// new address's context (0 when none was given).
+uint32_t addTemporaryAddress(const char* address, const char* mask);
+void deleteAddress(uint32_t context);
+// Deletes every IPv4 default route of the device; a failure ends the process.
+void deleteDefaultRoutes();
+// Releases and renews the WLAN adapter's lease and waits for the new
+// address; the outcome is the run's address state.
+void releaseAndRenew();
