@@ -1,11 +1,14 @@
 #!/bin/sh
 # Runs the simulated handheld on its built-in scenario and says where the
-# results are.
+# results are: the log the exit tap saved, a picture of the screen as it was
+# last painted, and the request trace.
 set -e
 build=${1:-build}
 out=$build/demo
 rm -rf "$out"
-"$build/quorvelta-sim" --root "$out/device" --trace "$out/trace.jsonl"
+"$build/quorvelta-sim" --root "$out/device" --trace "$out/trace.jsonl" \
+  --screenshot "$out/device/Temp/Quorvelta.png"
 echo
-echo "log:   $out/device/Temp/Quorvelta.log"
-echo "trace: $out/trace.jsonl"
+echo "log:        $out/device/Temp/Quorvelta.log"
+echo "screenshot: $out/device/Temp/Quorvelta.png"
+echo "trace:      $out/trace.jsonl"

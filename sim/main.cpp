@@ -16,6 +16,7 @@
 #include "scenario.h"
 #include "scheduler.h"
 #include "trace.h"
+#include "winsys.h"
 
 namespace {
 
@@ -40,23 +41,10 @@ void makeDirs(const std::string& path) {
   }
 }
 
-// Until the window saves the log on the exit tap, the harness writes the
-// console text the way the tap will: 8-bit, CR LF line ends, no terminator.
-void writeInterimLog() {
-  if (!sim::world.system.tempExists) return;
-  std::string bytes;
-  for (char16_t c : sim::host.debugText) bytes += c <= 0xFF ? char(c) : '?';
-  std::string path = sim::hostPath(u"\\Temp\\Quorvelta.log");
-  if (FILE* f = std::fopen(path.c_str(), "w")) {
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-  std::string scenarioFile, root = "device", tracePath;
+  std::string scenarioFile, root = "device", tracePath, screenshotPath;
   double pace = 0;
   bool commandLineGiven = false;
   std::u16string commandLine;
@@ -90,6 +78,10 @@ int main(int argc, char** argv) {
       const char* v = value("--trace");
       if (!v) return usage("--trace needs a file");
       tracePath = v;
+    } else if (a == "--screenshot") {
+      const char* v = value("--screenshot");
+      if (!v) return usage("--screenshot needs a file");
+      screenshotPath = v;
     } else if (a == "--quiet") {
       sim::host.echo = false;
     } else if (a == "--help" || a == "-h") {
@@ -129,6 +121,10 @@ int main(int argc, char** argv) {
 
   sim::schedConfigure(pace);
   static char16_t emptyLine[1] = {0};
+  // The user: the scenario's [ui] steps (a second start runs the program
+  // again beside the first), and the tap that closes an idle program.
+  sim::scheduleUiScript([] { return programEntry(nullptr, nullptr, emptyLine, 1); });
+  sim::setIdleHook(sim::uiIdle);
   sim::RunResult r = sim::schedRun("ui", [] {
     int code = programEntry(nullptr, nullptr, emptyLine, 1);
     plat::exitProcess(plat::UINT(code));
@@ -140,8 +136,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quorvelta-sim: deadlock at %llu ms: every thread waits and nothing is scheduled\n%s",
                  (unsigned long long)sim::now(), r.report.c_str());
     code = 3;
-  } else if (!(r.reason == sim::EndReason::ProcessExit && code != 0)) {
-    writeInterimLog();
+  }
+  std::string why;
+  if (!screenshotPath.empty() && !sim::writeScreenshot(screenshotPath, why)) {
+    std::fprintf(stderr, "quorvelta-sim: no screenshot %s: %s\n", screenshotPath.c_str(), why.c_str());
   }
   sim::traceClose();
   std::fflush(stdout);

@@ -1,4 +1,5 @@
-// The screen-and-stylus part of the world: scripted input.
+// The screen-and-stylus part of the world: what the user does, and the
+// window system's own failures.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -6,6 +7,22 @@
 
 namespace sim {
 
-struct UiWorld {};
+// One step of the user's script. Steps happen in order: each at `at` or
+// later, never before the step above it, and, with `shown`, only once a
+// painted screen shows that text.
+struct UiEvent {
+  enum Action { Press, Release, Tap, Close, Timer, Start } action = Tap;
+  uint64_t at = 0;      // virtual ms
+  std::u16string shown; // empty: no text to wait for
+  uint32_t x = 0, y = 0; // Press, Release, Tap: the window's client coordinates
+  uint32_t timerId = 0;  // Timer: the id WM_TIMER carries
+  int line = 0;          // in the scenario file, for messages
+};
+
+struct UiWorld {
+  bool registerFails = false; // RegisterClass answers 0
+  bool createFails = false;   // CreateWindowEx answers null
+  std::vector<UiEvent> events;
+};
 
 } // namespace sim

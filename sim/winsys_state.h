@@ -1,0 +1,119 @@
+// The window system's own records, shared by its files (registry, queues,
+// painting, script). Only the baton holder touches them.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace sim {
+
+struct Font;
+
+namespace ws {
+
+constexpr plat::UINT WM_ERASEBKGND = 0x0014;
+constexpr int OPAQUE = 2;
+constexpr plat::UINT USER_TIMER_MINIMUM = 10;
+
+struct WindowClass {
+  std::u16string name;
+  plat::WNDPROC proc = nullptr;
+  plat::UINT style = 0;
+  plat::HBRUSH background = nullptr;
+};
+
+// The device context of a window's painting; reset by every beginPaint.
+struct DcState {
+  int bkMode = OPAQUE;
+  plat::COLORREF bkColor = 0xFFFFFF;
+  plat::COLORREF textColor = 0x000000;
+  plat::HGDIOBJ font = nullptr;
+};
+
+struct Window {
+  int index = 0;
+  std::u16string className, title;
+  plat::WNDPROC proc = nullptr;
+  plat::HBRUSH background = nullptr;
+  int thread = 0; // the creating thread: its queue gets the window's messages
+  plat::DWORD style = 0, exStyle = 0;
+  int x = 0, y = 0, width = 0, height = 0;
+  bool visible = false;
+  bool invalid = false; // needs WM_PAINT
+  bool erase = false;   // the background goes first
+  bool destroyed = false;
+  bool painting = false;
+  DcState dc;
+  std::u16string frameText; // what the paint in progress has drawn
+  // The client area: width x height, 8-bit RGB, rows top to bottom.
+  std::vector<uint8_t> rgb;
+};
+
+// An UpdateWindow from another thread, waiting to be painted.
+struct SentPaint {
+  plat::HWND window = nullptr;
+  bool done = false;
+};
+
+struct Queue {
+  std::deque<plat::MSG> posted;
+  std::deque<SentPaint*> sent;
+  bool quit = false;
+  int quitCode = 0;
+  int waiting = 0; // threads blocked in GetMessage on this queue
+};
+
+struct Timer {
+  plat::HWND window = nullptr;
+  uintptr_t id = 0;
+  plat::UINT elapse = 0;
+  uint64_t generation = 0; // a restart or kill makes earlier ticks stale
+};
+
+enum class GdiKind { Brush, Font };
+struct GdiObject {
+  GdiKind kind = GdiKind::Brush;
+  plat::COLORREF color = 0; // brushes
+  Font* font = nullptr;     // fonts
+};
+
+struct State {
+  std::vector<WindowClass> classes;
+  std::vector<std::unique_ptr<Window>> windows;
+  std::map<int, Queue> queues; // by scheduler thread id
+  std::vector<Timer> timers;
+  uint64_t timerGeneration = 0;
+  std::vector<GdiObject> objects;
+  plat::HWND foreground = nullptr;
+  int lastPainted = -1; // window index
+  std::u16string lastFrameText;
+};
+
+State& state();
+
+plat::HWND handleOf(const Window& w);
+// The live window behind a handle, or null.
+Window* windowOf(plat::HWND window);
+Queue& queueOf(int thread);
+// The first live window: where the user's stylus lands.
+Window* screenWindow();
+
+// Posts a message to the window's thread and wakes it.
+void post(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam);
+// Has the window procedure paint the window now, if it needs it.
+void paintNow(Window& w);
+// Drops the window's timers and pending messages and answers its senders.
+void forgetWindow(Window& w);
+void killTimers(plat::HWND window);
+
+// From endPaint: the frame is complete (the script may be waiting for text).
+void framePainted(Window& w);
+const char* messageName(plat::UINT message);
+
+} // namespace ws
+} // namespace sim
