@@ -83,7 +83,7 @@ plat::BOOL oidRequest(bool set, uint8_t* in, plat::DWORD inBytes, uint8_t* out,
   plat::NDISUIO_QUERY_OID q;
   std::memcpy(&q, in, plat::OID_DATA_OFFSET);
   const Binding* b = namedAdapter(q.ptcDeviceName);
-  OidRequest r{set, q.Oid, in + plat::OID_DATA_OFFSET, inBytes - plat::OID_DATA_OFFSET, 0};
+  OidRequest r{set, q.Oid, in + plat::OID_DATA_OFFSET, inBytes - plat::OID_DATA_OFFSET, 0, {}};
   bool ok = false;
   if (!b) {
     r.error = plat::ERROR_FILE_NOT_FOUND;
@@ -97,13 +97,15 @@ plat::BOOL oidRequest(bool set, uint8_t* in, plat::DWORD inBytes, uint8_t* out,
   std::u16string name;
   if (q.ptcDeviceName)
     for (size_t i = 0; i < 512 && q.ptcDeviceName[i]; i++) name += q.ptcDeviceName[i];
-  trace("DeviceIoControl", {{"code", codeName(set ? plat::IOCTL_NDISUIO_SET_OID_VALUE
-                                                  : plat::IOCTL_NDISUIO_QUERY_OID_VALUE)},
-                            {"oid", hex32(q.Oid)},
-                            {"name", utf8(name)},
-                            {"in", inBytes},
-                            {"out", outBytes},
-                            {"ok", ok}});
+  std::vector<TraceField> fields{{"code", codeName(set ? plat::IOCTL_NDISUIO_SET_OID_VALUE
+                                                       : plat::IOCTL_NDISUIO_QUERY_OID_VALUE)},
+                                 {"oid", hex32(q.Oid)},
+                                 {"name", utf8(name)},
+                                 {"in", inBytes},
+                                 {"out", outBytes},
+                                 {"ok", ok}};
+  fields.insert(fields.end(), r.detail.begin(), r.detail.end());
+  trace("DeviceIoControl", fields);
   if (!ok) return fail(r.error);
   return 1;
 }

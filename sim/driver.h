@@ -1,8 +1,10 @@
 // The simulated driver's OID requests, as the radio model sees them.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "platform/ndisuio.h"
+#include "trace.h"
 #include "world.h"
 
 namespace sim {
@@ -13,6 +15,7 @@ struct OidRequest {
   uint8_t* data;     // the value (set) or room for the reply (query)
   size_t dataBytes;  // room in data
   plat::DWORD error; // the last-error code when the request is refused
+  std::vector<TraceField> detail; // what the request carried, for the trace
 };
 
 // Answers one OID request to an 802.11 adapter; false refuses it with

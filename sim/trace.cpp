@@ -35,6 +35,10 @@ void traceClose() {
 }
 
 void trace(const char* call, std::initializer_list<TraceField> fields) {
+  if (out) trace(call, std::vector<TraceField>(fields));
+}
+
+void trace(const char* call, const std::vector<TraceField>& fields) {
   if (!out) return;
   std::fprintf(out, "{\"t\":%llu,\"thread\":%d,\"call\":\"%s\"", (unsigned long long)now(),
                currentThread(), call);

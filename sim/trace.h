@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -24,6 +25,7 @@ bool traceOpen(const std::string& path);
 void traceClose();
 // Writes {"t":<virtual ms>,"thread":<id>,"call":call,...fields}.
 void trace(const char* call, std::initializer_list<TraceField> fields);
+void trace(const char* call, const std::vector<TraceField>& fields);
 std::string hex32(uint32_t v);
 std::string utf8(const std::u16string& s);
 

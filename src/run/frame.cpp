@@ -5,6 +5,7 @@
 #include "platform/core.h"
 #include "run/run.h"
 #include "run/run_state.h"
+#include "run/survey.h"
 #include "wlan/channel.h"
 
 RunState runState;
@@ -64,6 +65,14 @@ plat::DWORD diagnosticRun(void*) {
   appendText(u"Found : ");
   copyDeviceName(runState.nicName, RUN_TEXT_CHARS);
   appendLine(runState.nicName);
+
+  if (!surveyNetworks()) {
+    closing();
+    plat::exitThread(0);
+  }
+  if (runState.remainingNodes > 0) {
+    // The node loop runs here.
+  }
 
   closing();
   plat::exitThread(0);
