@@ -4,7 +4,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build demo test unit asan tsan fuzz clean
+WIN_BUILD ?= build-win
+
+.PHONY: all deps build demo test unit asan tsan fuzz windows wine clean
 
 all: build
 
@@ -19,10 +21,11 @@ demo: build
 	@scripts/demo.sh $(BUILD)
 
 # The whole suite: the plain build, then ASan + UBSan, ThreadSanitizer on the
-# concurrency tests, and the fuzz targets for a bounded time.
+# concurrency tests, the fuzz targets for a bounded time, and the Windows
+# program under Wine.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	@$(MAKE) --no-print-directory asan tsan fuzz
+	@$(MAKE) --no-print-directory asan tsan fuzz wine
 
 asan: deps
 	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address >/dev/null
@@ -37,5 +40,17 @@ tsan: deps
 fuzz: deps
 	@scripts/fuzz.sh $(BUILD)/fuzz
 
+# The product, quorvelta.exe, cross-built with MinGW-w64 (docs/windows.md).
+windows:
+	@scripts/install-deps.sh windows
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# Smoke tests of quorvelta.exe under Wine on a private X server; every wait
+# inside is bounded, and so is the whole.
+wine: windows
+	@timeout 600 tests/wine/run.sh $(WIN_BUILD)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WIN_BUILD)
