@@ -1,5 +1,6 @@
 // Core platform services of the simulated handheld.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,7 +75,10 @@ void toSystemTime(int64_t ms, plat::SYSTEMTIME* st) {
 
 struct SimCs {
   std::mutex real;
-  const void* owner;
+  // Read without the mutex by every thread that enters (to spot its own
+  // recursion), so atomic; relaxed is enough, as only the owner itself can
+  // ever find its own tag there.
+  std::atomic<const void*> owner;
   int depth;
 };
 static_assert(sizeof(SimCs) <= sizeof(plat::CRITICAL_SECTION));
@@ -136,7 +140,7 @@ void initializeCriticalSection(CRITICAL_SECTION* cs) {
 
 void enterCriticalSection(CRITICAL_SECTION* cs) {
   SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
-  if (s->owner == &ownerTag) {
+  if (s->owner.load(std::memory_order_relaxed) == &ownerTag) {
     s->depth++;
     return;
   }
@@ -147,14 +151,14 @@ void enterCriticalSection(CRITICAL_SECTION* cs) {
   } else {
     s->real.lock();
   }
-  s->owner = &ownerTag;
+  s->owner.store(&ownerTag, std::memory_order_relaxed);
   s->depth = 1;
 }
 
 void leaveCriticalSection(CRITICAL_SECTION* cs) {
   SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
   if (--s->depth > 0) return;
-  s->owner = nullptr;
+  s->owner.store(nullptr, std::memory_order_relaxed);
   s->real.unlock();
   if (inSimulation()) wakeAll(cs);
 }
