@@ -38,7 +38,7 @@ bool encode(FILE* file, int width, int height, const uint8_t* rgb) {
   return true;
 }
 
-} // namespace
+}  // namespace
 
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb,
               std::string& error) {
@@ -57,4 +57,4 @@ bool writePng(const std::string& path, int width, int height, const uint8_t* rgb
   return ok;
 }
 
-} // namespace sim
+}  // namespace sim

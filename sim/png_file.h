@@ -11,4 +11,4 @@ namespace sim {
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb,
               std::string& error);
 
-} // namespace sim
+}  // namespace sim

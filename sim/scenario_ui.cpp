@@ -5,7 +5,7 @@ namespace sim {
 
 namespace {
 
-constexpr int64_t MAX_EVENT_MS = 3'600'000; // an hour of virtual time
+constexpr int64_t MAX_EVENT_MS = 3'600'000;  // an hour of virtual time
 
 bool actionNamed(const std::string& name, UiEvent::Action& out) {
   static const struct {
@@ -22,12 +22,12 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
   return false;
 }
 
-} // namespace
+}  // namespace
 
 void loadUi(Section& s, UiWorld& w) {
   w.registerFails = s.boolean("register_fails", false);
   w.createFails = s.boolean("create_fails", false);
-  bool held = false; // the stylus is down after the steps read so far
+  bool held = false;  // the stylus is down after the steps read so far
   int heldLine = 0;
   for (Section& e : s.tables("event")) {
     UiEvent ev;
@@ -37,8 +37,8 @@ void loadUi(Section& s, UiWorld& w) {
     }
     ev.at = uint64_t(e.integer("at", 0, 0, MAX_EVENT_MS));
     ev.shown = e.wideText("shown", u"");
-    bool point = ev.action == UiEvent::Press || ev.action == UiEvent::Release ||
-                 ev.action == UiEvent::Tap;
+    bool point =
+        ev.action == UiEvent::Press || ev.action == UiEvent::Release || ev.action == UiEvent::Tap;
     if (point) {
       if (!e.has("x") || !e.has("y")) e.fail("action", "a stylus step needs x and y");
       ev.x = uint32_t(e.integer("x", 0, 0, 0xFFFF));
@@ -70,4 +70,4 @@ void loadUi(Section& s, UiWorld& w) {
   s.done();
 }
 
-} // namespace sim
+}  // namespace sim

@@ -23,7 +23,7 @@ struct Font {
 namespace {
 
 FT_Library library = nullptr;
-std::map<int, std::unique_ptr<Font>> fonts; // by cell height
+std::map<int, std::unique_ptr<Font>> fonts;  // by cell height
 
 bool openLibrary(std::string& error) {
   if (library) return true;
@@ -35,7 +35,7 @@ bool openLibrary(std::string& error) {
   return true;
 }
 
-} // namespace
+}  // namespace
 
 Font* openFont(int cellHeight, std::string& error) {
   if (cellHeight < 1 || cellHeight > 512) {
@@ -84,7 +84,7 @@ const Glyph& fontGlyph(Font* font, char32_t character) {
   FT_UInt index = FT_Get_Char_Index(font->face, character);
   if (FT_Load_Glyph(font->face, index, FT_LOAD_DEFAULT) != 0 ||
       FT_Render_Glyph(font->face->glyph, FT_RENDER_MODE_NORMAL) != 0) {
-    return g; // nothing drawn, no advance
+    return g;  // nothing drawn, no advance
   }
   FT_GlyphSlot s = font->face->glyph;
   g.left = s->bitmap_left;
@@ -100,4 +100,4 @@ const Glyph& fontGlyph(Font* font, char32_t character) {
   return g;
 }
 
-} // namespace sim
+}  // namespace sim

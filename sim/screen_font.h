@@ -10,11 +10,11 @@ namespace sim {
 // One rendered character: 8-bit coverage, placed relative to the pen on
 // the baseline.
 struct Glyph {
-  int left = 0;    // from the pen to the bitmap's left column
-  int top = 0;     // from the baseline up to the bitmap's top row
+  int left = 0;  // from the pen to the bitmap's left column
+  int top = 0;   // from the baseline up to the bitmap's top row
   int width = 0;
   int rows = 0;
-  int advance = 0; // pen movement in pixels
+  int advance = 0;  // pen movement in pixels
   std::vector<uint8_t> coverage;
 };
 
@@ -29,4 +29,4 @@ int fontAscent(const Font* font);
 // Characters the face lacks render as its missing-glyph box.
 const Glyph& fontGlyph(Font* font, char32_t character);
 
-} // namespace sim
+}  // namespace sim

@@ -19,7 +19,7 @@ namespace {
 constexpr uintptr_t GDI_BASE = 0x00030000;
 constexpr uintptr_t DC_BASE = 0x00040000;
 constexpr int SYSTEM_FONT = 13;
-constexpr int DEFAULT_CELL = 16; // the device's system font
+constexpr int DEFAULT_CELL = 16;  // the device's system font
 
 plat::HGDIOBJ handleOfObject(size_t i) {
   return reinterpret_cast<plat::HGDIOBJ>(GDI_BASE + uintptr_t(i) * 4 + 4);
@@ -100,7 +100,8 @@ void fill(Window& w, const plat::RECT& r, plat::COLORREF color) {
 // Blends the text colour over the pixel by the glyph's coverage.
 void blend(uint8_t* p, plat::COLORREF color, int coverage) {
   const uint8_t c[3] = {red(color), green(color), blue(color)};
-  for (int k = 0; k < 3; k++) p[k] = uint8_t((p[k] * (255 - coverage) + c[k] * coverage + 127) / 255);
+  for (int k = 0; k < 3; k++)
+    p[k] = uint8_t((p[k] * (255 - coverage) + c[k] * coverage + 127) / 255);
 }
 
 void drawGlyph(Window& w, const Glyph& g, int penX, int baseline, const plat::RECT& clip,
@@ -126,9 +127,9 @@ char32_t codePoint(const char16_t* s, int n, int& i) {
   return c;
 }
 
-} // namespace
+}  // namespace
 
-} // namespace ws
+}  // namespace ws
 
 bool lastFrame(Frame& out) {
   auto& s = ws::state();
@@ -140,7 +141,7 @@ bool lastFrame(Frame& out) {
   return w.width > 0 && w.height > 0;
 }
 
-} // namespace sim
+}  // namespace sim
 
 namespace plat {
 
@@ -168,7 +169,7 @@ HDC beginPaint(HWND window, PAINTSTRUCT* paint) {
         fill(*w, paint->rcPaint, b->color);
     }
   }
-  w->invalid = false; // validated: nothing more to paint until marked again
+  w->invalid = false;  // validated: nothing more to paint until marked again
   return dc;
 }
 
@@ -211,7 +212,7 @@ HGDIOBJ selectObject(HDC dc, HGDIOBJ object) {
 
 COLORREF setTextColor(HDC dc, COLORREF color) {
   Window* w = paintingWindow(dc);
-  if (!w) return 0xFFFFFFFF; // CLR_INVALID
+  if (!w) return 0xFFFFFFFF;  // CLR_INVALID
   COLORREF was = w->dc.textColor;
   w->dc.textColor = color & 0xFFFFFF;
   return was;
@@ -289,4 +290,4 @@ BOOL ptInRect(const RECT* rect, POINT point) {
          point.y < rect->bottom;
 }
 
-} // namespace plat
+}  // namespace plat

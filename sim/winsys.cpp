@@ -41,7 +41,7 @@ const WindowClass* findClass(const char16_t* name) {
 
 std::string text8(const char16_t* s) { return s ? utf8(s) : std::string(); }
 
-} // namespace
+}  // namespace
 
 State& state() {
   static State s;
@@ -89,8 +89,8 @@ void forgetWindow(Window& w) {
   if (state().foreground == h) state().foreground = nullptr;
 }
 
-} // namespace ws
-} // namespace sim
+}  // namespace ws
+}  // namespace sim
 
 namespace plat {
 
@@ -106,20 +106,23 @@ HWND findWindow(const char16_t* className, const char16_t* title) {
     found = w.get();
     break;
   }
-  trace("FindWindow", {{"class", text8(className)}, {"title", text8(title)}, {"found", found != nullptr}});
+  trace("FindWindow",
+        {{"class", text8(className)}, {"title", text8(title)}, {"found", found != nullptr}});
   return found ? handleOf(*found) : nullptr;
 }
 
 BOOL setForegroundWindow(HWND window) {
   Window* w = windowOf(window);
-  trace("SetForegroundWindow", {{"title", w ? utf8(w->title) : std::string()}, {"ok", w != nullptr}});
+  trace("SetForegroundWindow",
+        {{"title", w ? utf8(w->title) : std::string()}, {"ok", w != nullptr}});
   if (!w) return 0;
   state().foreground = window;
   return 1;
 }
 
 ATOM registerClass(const WNDCLASS* windowClass) {
-  const char16_t* name = windowClass && windowClass->lpszClassName ? windowClass->lpszClassName : u"";
+  const char16_t* name =
+      windowClass && windowClass->lpszClassName ? windowClass->lpszClassName : u"";
   bool ok = windowClass && windowClass->lpfnWndProc && name[0] && !findClass(name) &&
             !world.ui.registerFails;
   trace("RegisterClass", {{"class", text8(name)},
@@ -130,7 +133,8 @@ ATOM registerClass(const WNDCLASS* windowClass) {
     return 0;
   }
   State& s = state();
-  s.classes.push_back({name, windowClass->lpfnWndProc, windowClass->style, windowClass->hbrBackground});
+  s.classes.push_back(
+      {name, windowClass->lpfnWndProc, windowClass->style, windowClass->hbrBackground});
   return ATOM(ATOM_BASE + s.classes.size() - 1);
 }
 
@@ -138,8 +142,8 @@ HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* ti
                     int x, int y, int width, int height, HWND parent, void* menu, HINSTANCE,
                     void*) {
   const WindowClass* c = className ? findClass(className) : nullptr;
-  bool ok = c && !world.ui.createFails && width >= 0 && height >= 0 &&
-            (!parent || windowOf(parent));
+  bool ok =
+      c && !world.ui.createFails && width >= 0 && height >= 0 && (!parent || windowOf(parent));
   trace("CreateWindowEx", {{"exStyle", hex32(exStyle)},
                            {"class", text8(className)},
                            {"title", text8(title)},
@@ -182,7 +186,7 @@ BOOL showWindow(HWND window, int showCommand) {
   trace("ShowWindow", {{"show", showCommand}, {"ok", w != nullptr}});
   if (!w) return 0;
   bool was = w->visible;
-  w->visible = showCommand != 0; // SW_HIDE is 0
+  w->visible = showCommand != 0;  // SW_HIDE is 0
   if (w->visible && !was) {
     w->invalid = true;
     w->erase = true;
@@ -225,4 +229,4 @@ LRESULT defWindowProc(HWND window, UINT message, WPARAM, LPARAM) {
   }
 }
 
-} // namespace plat
+}  // namespace plat

@@ -30,4 +30,4 @@ bool lastFrame(Frame& out);
 // was painted or the file cannot be written.
 bool writeScreenshot(const std::string& path, std::string& error);
 
-} // namespace sim
+}  // namespace sim

@@ -49,7 +49,7 @@ void tick(plat::HWND window, uintptr_t id, uint64_t generation) {
   auto it = std::find_if(s.timers.begin(), s.timers.end(), [&](const Timer& t) {
     return t.window == window && t.id == id && t.generation == generation;
   });
-  if (it == s.timers.end()) return; // killed or restarted since
+  if (it == s.timers.end()) return;  // killed or restarted since
   Window* w = windowOf(window);
   if (!w) return;
   // Like the device, a timer that is not being served does not pile up
@@ -65,7 +65,7 @@ void scheduleTick(const Timer& t) {
   at(now() + t.elapse, [window, id, generation] { tick(window, id, generation); });
 }
 
-} // namespace
+}  // namespace
 
 void post(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) {
   plat::MSG m{};
@@ -86,25 +86,34 @@ void paintNow(Window& w) {
 
 void killTimers(plat::HWND window) {
   auto& t = state().timers;
-  t.erase(std::remove_if(t.begin(), t.end(), [window](const Timer& x) { return x.window == window; }),
-          t.end());
+  t.erase(
+      std::remove_if(t.begin(), t.end(), [window](const Timer& x) { return x.window == window; }),
+      t.end());
 }
 
 const char* messageName(plat::UINT message) {
   switch (message) {
-    case plat::WM_DESTROY: return "WM_DESTROY";
-    case plat::WM_PAINT: return "WM_PAINT";
-    case plat::WM_CLOSE: return "WM_CLOSE";
-    case plat::WM_QUIT: return "WM_QUIT";
-    case plat::WM_TIMER: return "WM_TIMER";
-    case plat::WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
-    case plat::WM_LBUTTONUP: return "WM_LBUTTONUP";
-    default: return "other";
+    case plat::WM_DESTROY:
+      return "WM_DESTROY";
+    case plat::WM_PAINT:
+      return "WM_PAINT";
+    case plat::WM_CLOSE:
+      return "WM_CLOSE";
+    case plat::WM_QUIT:
+      return "WM_QUIT";
+    case plat::WM_TIMER:
+      return "WM_TIMER";
+    case plat::WM_LBUTTONDOWN:
+      return "WM_LBUTTONDOWN";
+    case plat::WM_LBUTTONUP:
+      return "WM_LBUTTONUP";
+    default:
+      return "other";
   }
 }
 
-} // namespace ws
-} // namespace sim
+}  // namespace ws
+}  // namespace sim
 
 namespace plat {
 
@@ -144,7 +153,7 @@ BOOL getMessage(MSG* msg, HWND, UINT, UINT) {
   }
 }
 
-BOOL translateMessage(const MSG*) { return 0; } // no keyboard on this device
+BOOL translateMessage(const MSG*) { return 0; }  // no keyboard on this device
 
 LRESULT dispatchMessage(const MSG* msg) {
   Window* w = windowOf(msg->hwnd);
@@ -177,7 +186,7 @@ BOOL invalidateRect(HWND window, const RECT*, BOOL erase) {
   if (!w) return 0;
   w->invalid = true;
   if (erase) w->erase = true;
-  wakeAll(&queueOf(w->thread)); // its GetMessage now has a WM_PAINT to give
+  wakeAll(&queueOf(w->thread));  // its GetMessage now has a WM_PAINT to give
   return 1;
 }
 
@@ -204,8 +213,9 @@ BOOL updateWindow(HWND window) {
 
 uintptr_t setTimer(HWND window, uintptr_t id, UINT elapse, void* timerProc) {
   Window* w = windowOf(window);
-  trace("SetTimer", {{"id", uint64_t(id)}, {"ms", elapse}, {"proc", timerProc != nullptr},
-                     {"ok", w != nullptr}});
+  trace(
+      "SetTimer",
+      {{"id", uint64_t(id)}, {"ms", elapse}, {"proc", timerProc != nullptr}, {"ok", w != nullptr}});
   // Timer procedures and window-less timers are not modelled; the program
   // uses neither.
   if (!w || timerProc) return 0;
@@ -245,4 +255,4 @@ BOOL killTimer(HWND window, uintptr_t id) {
   return 1;
 }
 
-} // namespace plat
+}  // namespace plat

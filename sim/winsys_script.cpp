@@ -17,8 +17,8 @@ constexpr plat::WPARAM MK_LBUTTON = 0x0001;
 
 struct Script {
   std::function<int()> startProgram;
-  size_t next = 0;             // the step to come
-  bool waitingForText = false; // step `next` is due but its text has not shown
+  size_t next = 0;              // the step to come
+  bool waitingForText = false;  // step `next` is due but its text has not shown
   bool idleTapped = false;
   bool toldStuck = false;
 };
@@ -43,26 +43,35 @@ void postToScreen(plat::UINT message, plat::WPARAM wParam, std::initializer_list
 
 void perform(const UiEvent& e) {
   switch (e.action) {
-    case UiEvent::Press: stylus("StylusDown", plat::WM_LBUTTONDOWN, MK_LBUTTON, e.x, e.y); break;
-    case UiEvent::Release: stylus("StylusUp", plat::WM_LBUTTONUP, 0, e.x, e.y); break;
+    case UiEvent::Press:
+      stylus("StylusDown", plat::WM_LBUTTONDOWN, MK_LBUTTON, e.x, e.y);
+      break;
+    case UiEvent::Release:
+      stylus("StylusUp", plat::WM_LBUTTONUP, 0, e.x, e.y);
+      break;
     case UiEvent::Tap:
       stylus("StylusDown", plat::WM_LBUTTONDOWN, MK_LBUTTON, e.x, e.y);
       stylus("StylusUp", plat::WM_LBUTTONUP, 0, e.x, e.y);
       break;
     case UiEvent::Close:
-      postToScreen(plat::WM_CLOSE, 0, {{"msg", "WM_CLOSE"}, {"window", ws::screenWindow() != nullptr}});
+      postToScreen(plat::WM_CLOSE, 0,
+                   {{"msg", "WM_CLOSE"}, {"window", ws::screenWindow() != nullptr}});
       break;
     case UiEvent::Timer:
-      postToScreen(plat::WM_TIMER, e.timerId,
-                   {{"msg", "WM_TIMER"}, {"id", e.timerId}, {"window", ws::screenWindow() != nullptr}});
+      postToScreen(
+          plat::WM_TIMER, e.timerId,
+          {{"msg", "WM_TIMER"}, {"id", e.timerId}, {"window", ws::screenWindow() != nullptr}});
       break;
     case UiEvent::Start: {
       trace("SecondStart", {});
       std::function<int()> start = script.startProgram;
-      schedSpawn("second start", [start] {
-        int code = start ? start() : 0;
-        trace("InstanceExit", {{"code", code}});
-      }, 0);
+      schedSpawn(
+          "second start",
+          [start] {
+            int code = start ? start() : 0;
+            trace("InstanceExit", {{"code", code}});
+          },
+          0);
       break;
     }
   }
@@ -102,7 +111,7 @@ void armNext() {
   }
 }
 
-} // namespace
+}  // namespace
 
 namespace ws {
 
@@ -110,7 +119,7 @@ void framePainted(Window&) {
   if (script.waitingForText && shows(world.ui.events[script.next].shown)) fire();
 }
 
-} // namespace ws
+}  // namespace ws
 
 void scheduleUiScript(std::function<int()> startProgram) {
   script = Script{};
@@ -123,7 +132,8 @@ bool uiIdle() {
     if (!script.toldStuck) {
       script.toldStuck = true;
       const UiEvent& e = world.ui.events[script.next];
-      std::fprintf(stderr, "quorvelta-sim: %s:%d: the [ui] step waits for \"%s\", which never showed\n",
+      std::fprintf(stderr,
+                   "quorvelta-sim: %s:%d: the [ui] step waits for \"%s\", which never showed\n",
                    world.file.c_str(), e.line, utf8(e.shown).c_str());
     }
     return false;
@@ -153,4 +163,4 @@ bool writeScreenshot(const std::string& path, std::string& error) {
   return writePng(path, f.width, f.height, f.rgb, error);
 }
 
-} // namespace sim
+}  // namespace sim

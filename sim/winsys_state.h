@@ -40,16 +40,16 @@ struct Window {
   std::u16string className, title;
   plat::WNDPROC proc = nullptr;
   plat::HBRUSH background = nullptr;
-  int thread = 0; // the creating thread: its queue gets the window's messages
+  int thread = 0;  // the creating thread: its queue gets the window's messages
   plat::DWORD style = 0, exStyle = 0;
   int x = 0, y = 0, width = 0, height = 0;
   bool visible = false;
-  bool invalid = false; // needs WM_PAINT
-  bool erase = false;   // the background goes first
+  bool invalid = false;  // needs WM_PAINT
+  bool erase = false;    // the background goes first
   bool destroyed = false;
   bool painting = false;
   DcState dc;
-  std::u16string frameText; // what the paint in progress has drawn
+  std::u16string frameText;  // what the paint in progress has drawn
   // The client area: width x height, 8-bit RGB, rows top to bottom.
   std::vector<uint8_t> rgb;
 };
@@ -65,32 +65,32 @@ struct Queue {
   std::deque<SentPaint*> sent;
   bool quit = false;
   int quitCode = 0;
-  int waiting = 0; // threads blocked in GetMessage on this queue
+  int waiting = 0;  // threads blocked in GetMessage on this queue
 };
 
 struct Timer {
   plat::HWND window = nullptr;
   uintptr_t id = 0;
   plat::UINT elapse = 0;
-  uint64_t generation = 0; // a restart or kill makes earlier ticks stale
+  uint64_t generation = 0;  // a restart or kill makes earlier ticks stale
 };
 
 enum class GdiKind { Brush, Font };
 struct GdiObject {
   GdiKind kind = GdiKind::Brush;
-  plat::COLORREF color = 0; // brushes
-  Font* font = nullptr;     // fonts
+  plat::COLORREF color = 0;  // brushes
+  Font* font = nullptr;      // fonts
 };
 
 struct State {
   std::vector<WindowClass> classes;
   std::vector<std::unique_ptr<Window>> windows;
-  std::map<int, Queue> queues; // by scheduler thread id
+  std::map<int, Queue> queues;  // by scheduler thread id
   std::vector<Timer> timers;
   uint64_t timerGeneration = 0;
   std::vector<GdiObject> objects;
   plat::HWND foreground = nullptr;
-  int lastPainted = -1; // window index
+  int lastPainted = -1;  // window index
   std::u16string lastFrameText;
 };
 
@@ -115,5 +115,5 @@ void killTimers(plat::HWND window);
 void framePainted(Window& w);
 const char* messageName(plat::UINT message);
 
-} // namespace ws
-} // namespace sim
+}  // namespace ws
+}  // namespace sim

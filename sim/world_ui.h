@@ -12,17 +12,17 @@ namespace sim {
 // painted screen shows that text.
 struct UiEvent {
   enum Action { Press, Release, Tap, Close, Timer, Start } action = Tap;
-  uint64_t at = 0;      // virtual ms
-  std::u16string shown; // empty: no text to wait for
-  uint32_t x = 0, y = 0; // Press, Release, Tap: the window's client coordinates
-  uint32_t timerId = 0;  // Timer: the id WM_TIMER carries
-  int line = 0;          // in the scenario file, for messages
+  uint64_t at = 0;        // virtual ms
+  std::u16string shown;   // empty: no text to wait for
+  uint32_t x = 0, y = 0;  // Press, Release, Tap: the window's client coordinates
+  uint32_t timerId = 0;   // Timer: the id WM_TIMER carries
+  int line = 0;           // in the scenario file, for messages
 };
 
 struct UiWorld {
-  bool registerFails = false; // RegisterClass answers 0
-  bool createFails = false;   // CreateWindowEx answers null
+  bool registerFails = false;  // RegisterClass answers 0
+  bool createFails = false;    // CreateWindowEx answers null
   std::vector<UiEvent> events;
 };
 
-} // namespace sim
+}  // namespace sim

@@ -12,7 +12,7 @@ char16_t logText[CONSOLE_TEXT_CHARS];
 
 bool highSurrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
 
-} // namespace
+}  // namespace
 
 // The whole text normally converts into the buffer at once and is written
 // as one block. When it does not fit (a code page that takes more than one

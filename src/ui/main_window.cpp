@@ -14,7 +14,7 @@ constexpr int WINDOW_Y = 40;
 constexpr int WINDOW_WIDTH = 220;
 constexpr int WINDOW_HEIGHT = 240;
 
-} // namespace
+}  // namespace
 
 plat::ATOM registerMainClass(plat::HINSTANCE instance) {
   plat::WNDCLASS wc{};

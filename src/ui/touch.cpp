@@ -10,14 +10,14 @@ void scrollTowardsTapBox() {
   const MainWindowState& s = mainWindowState;
   int step = 0;
   if (plat::ptInRect(&s.upBox, s.tapPoint)) {
-    step = -1; // never below line 0
+    step = -1;  // never below line 0
   } else if (plat::ptInRect(&s.downBox, s.tapPoint)) {
     step = 1;
   }
   scrollConsole(step);
 }
 
-} // namespace
+}  // namespace
 
 plat::POINT stylusPoint(plat::LPARAM lParam) {
   uintptr_t v = uintptr_t(lParam);

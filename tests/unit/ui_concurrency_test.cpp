@@ -82,4 +82,4 @@ TEST(UiConcurrency, SavedLogsHoldWholeLinesWhileWritersAppend) {
   resetConsole();
 }
 
-} // namespace
+}  // namespace

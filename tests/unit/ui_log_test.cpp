@@ -123,9 +123,9 @@ TEST_F(LogFile, NoFolderNoLog) {
   appendLine(u"text");
   sim::world.system.tempExists = false;
   rmdir((root + "/Temp").c_str());
-  saveConsoleLog(); // must not fail or write anywhere else
+  saveConsoleLog();  // must not fail or write anywhere else
   EXPECT_NE(access((root + "/Temp").c_str(), F_OK), 0);
   EXPECT_NE(access(path().c_str(), F_OK), 0);
 }
 
-} // namespace
+}  // namespace

@@ -21,10 +21,18 @@ constexpr int W = 220, H = 240, CELL = 12;
 struct Picture {
   int width = 0, height = 0;
   std::vector<uint8_t> rgb;
-  const uint8_t* at(int x, int y) const { return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]; }
-  bool black(int x, int y) const { return at(x, y)[0] == 0 && at(x, y)[1] == 0 && at(x, y)[2] == 0; }
-  bool red(int x, int y) const { return at(x, y)[0] == 255 && at(x, y)[1] == 0 && at(x, y)[2] == 0; }
-  bool greenShade(int x, int y) const { return at(x, y)[0] == 0 && at(x, y)[1] > 0 && at(x, y)[2] == 0; }
+  const uint8_t* at(int x, int y) const {
+    return &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+  }
+  bool black(int x, int y) const {
+    return at(x, y)[0] == 0 && at(x, y)[1] == 0 && at(x, y)[2] == 0;
+  }
+  bool red(int x, int y) const {
+    return at(x, y)[0] == 255 && at(x, y)[1] == 0 && at(x, y)[2] == 0;
+  }
+  bool greenShade(int x, int y) const {
+    return at(x, y)[0] == 0 && at(x, y)[1] > 0 && at(x, y)[2] == 0;
+  }
   bool anyGreen(int x0, int y0, int x1, int y1) const {
     for (int y = y0; y < y1; y++)
       for (int x = x0; x < x1; x++)
@@ -59,11 +67,11 @@ void knownScreen() {
   std::u16string full(40, u'#');
   for (int line = 0; line < 20; line++) {
     if (line == 0) {
-      appendLine(std::u16string(40, u'g').c_str()); // reaches below the up box's rows
+      appendLine(std::u16string(40, u'g').c_str());  // reaches below the up box's rows
     } else if (line == 4) {
-      appendLine(std::u16string(60, u'W').c_str()); // wider than the window
+      appendLine(std::u16string(60, u'W').c_str());  // wider than the window
     } else if (line == 5) {
-      appendLine(u""); // stays empty: the long line above does not wrap into it
+      appendLine(u"");  // stays empty: the long line above does not wrap into it
     } else if (line == 7) {
       appendLine(u"short");
     } else {
@@ -108,11 +116,11 @@ void knownScreen() {
     }
   }
   EXPECT_EQ(boxPixels, 200);
-  EXPECT_GT(fullGreen, 500); // text in the text colour itself, not only its edges
-  EXPECT_TRUE(p.anyGreen(0, 0, 210, CELL));          // text beside the up box
-  EXPECT_TRUE(p.anyGreen(0, 19 * CELL, 210, H));     // and beside the down box
-  EXPECT_TRUE(p.anyGreen(210, 10, W, CELL));         // under the up box, only its rows are covered
-  EXPECT_FALSE(p.red(215, 239));                     // the last row is below the down box
+  EXPECT_GT(fullGreen, 500);                 // text in the text colour itself, not only its edges
+  EXPECT_TRUE(p.anyGreen(0, 0, 210, CELL));  // text beside the up box
+  EXPECT_TRUE(p.anyGreen(0, 19 * CELL, 210, H));  // and beside the down box
+  EXPECT_TRUE(p.anyGreen(210, 10, W, CELL));      // under the up box, only its rows are covered
+  EXPECT_FALSE(p.red(215, 239));                  // the last row is below the down box
   EXPECT_FALSE(p.red(209, 5));
   // Line 4 reaches the window's right edge and is cut there; line 5 holds
   // nothing of it.
@@ -180,10 +188,10 @@ void drawTextLines() {
   plat::endPaint(h, &ps);
   sim::Frame f;
   ASSERT_TRUE(sim::lastFrame(f));
-  EXPECT_EQ(f.rgb[(1 * 100 + 1) * 3], 0xFF); // top-left cell: white background
-  EXPECT_EQ(f.rgb[(60 * 100 + 60) * 3], 0);  // nothing drawn into the empty rectangle
+  EXPECT_EQ(f.rgb[(1 * 100 + 1) * 3], 0xFF);  // top-left cell: white background
+  EXPECT_EQ(f.rgb[(60 * 100 + 60) * 3], 0);   // nothing drawn into the empty rectangle
 }
 
 TEST(Screen, DrawTextBreaksLinesOnlyAtLineEnds) { EXPECT_EQ(inChildProcess(drawTextLines), 0); }
 
-} // namespace
+}  // namespace

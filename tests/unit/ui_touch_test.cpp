@@ -14,16 +14,16 @@ struct Hit {
 TEST(ScrollBoxes, EdgesAreInsideOnlyOnTheLeftAndTop) {
   setMainWindowGeometry();
   const Hit HITS[] = {
-      {219, 9, true, false},    // the up box's last column and row
-      {210, 0, true, false},    // its first
-      {220, 5, false, false},   // right of it: outside the window
-      {215, 10, false, false},  // just below it
-      {209, 5, false, false},   // just left of it
-      {210, 229, false, true},  // the down box's first column and row
-      {219, 238, false, true},  // its last
-      {215, 239, false, false}, // the window's last row is below it
-      {215, 228, false, false}, // just above it
-      {110, 120, false, false}, // the idle tap's point
+      {219, 9, true, false},     // the up box's last column and row
+      {210, 0, true, false},     // its first
+      {220, 5, false, false},    // right of it: outside the window
+      {215, 10, false, false},   // just below it
+      {209, 5, false, false},    // just left of it
+      {210, 229, false, true},   // the down box's first column and row
+      {219, 238, false, true},   // its last
+      {215, 239, false, false},  // the window's last row is below it
+      {215, 228, false, false},  // just above it
+      {110, 120, false, false},  // the idle tap's point
   };
   for (const Hit& h : HITS) {
     plat::POINT p{h.x, h.y};
@@ -48,4 +48,4 @@ TEST(ScrollBoxes, StylusPositionIsTwoUnsigned16BitHalves) {
   EXPECT_EQ(p.y, 0x8000);
 }
 
-} // namespace
+}  // namespace

@@ -15,7 +15,7 @@
 
 namespace {
 
-std::vector<std::string> seen; // what the window procedure got, in order
+std::vector<std::string> seen;  // what the window procedure got, in order
 plat::HWND window;
 
 void note(const std::string& s) { seen.push_back(s + "@" + std::to_string(sim::now())); }
@@ -29,11 +29,21 @@ plat::LRESULT recordingProc(plat::HWND w, plat::UINT m, plat::WPARAM wp, plat::L
       plat::endPaint(w, &ps);
       return 0;
     }
-    case plat::WM_TIMER: note("timer" + std::to_string(wp)); return 0;
-    case plat::WM_LBUTTONDOWN: note("down" + std::to_string(lp & 0xFFFF)); return 0;
-    case plat::WM_LBUTTONUP: note("up" + std::to_string(lp & 0xFFFF)); return 0;
-    case plat::WM_DESTROY: note("destroy"); plat::postQuitMessage(7); return 0;
-    default: return plat::defWindowProc(w, m, wp, lp);
+    case plat::WM_TIMER:
+      note("timer" + std::to_string(wp));
+      return 0;
+    case plat::WM_LBUTTONDOWN:
+      note("down" + std::to_string(lp & 0xFFFF));
+      return 0;
+    case plat::WM_LBUTTONUP:
+      note("up" + std::to_string(lp & 0xFFFF));
+      return 0;
+    case plat::WM_DESTROY:
+      note("destroy");
+      plat::postQuitMessage(7);
+      return 0;
+    default:
+      return plat::defWindowProc(w, m, wp, lp);
   }
 }
 
@@ -60,13 +70,16 @@ void crossThreadUpdateWaitsForThePaint() {
   sim::RunResult r = sim::schedRun("ui", [] {
     makeWindow();
     plat::setTimer(window, 1, 1500, nullptr);
-    sim::schedSpawn("writer", [] {
-      plat::invalidateRect(window, nullptr, 0);
-      plat::updateWindow(window); // the window's thread is busy until 500
-      note("writer back");
-      plat::updateWindow(window); // nothing marked: no paint, no wait
-      note("writer again");
-    }, 0);
+    sim::schedSpawn(
+        "writer",
+        [] {
+          plat::invalidateRect(window, nullptr, 0);
+          plat::updateWindow(window);  // the window's thread is busy until 500
+          note("writer back");
+          plat::updateWindow(window);  // nothing marked: no paint, no wait
+          note("writer again");
+        },
+        0);
     plat::sleep(500);
     note("ui free");
     plat::MSG m;
@@ -78,21 +91,24 @@ void crossThreadUpdateWaitsForThePaint() {
   EXPECT_EQ(r.reason, sim::EndReason::AllThreadsEnded);
   // Painted once, inside the UI thread's GetMessage, and only then does
   // the writer go on.
-  EXPECT_EQ(seen, (std::vector<std::string>{"paint@0", "ui free@500", "paint@500",
-                                            "writer back@500", "writer again@500",
-                                            "timer1@1500", "destroy@1500"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"paint@0", "ui free@500", "paint@500", "writer back@500",
+                                      "writer again@500", "timer1@1500", "destroy@1500"}));
 }
 
 void destroyReleasesAWaitingSender() {
   static int code = -1;
   sim::RunResult r = sim::schedRun("ui", [] {
     makeWindow();
-    sim::schedSpawn("writer", [] {
-      EXPECT_EQ(plat::destroyWindow(window), 0); // not its window
-      plat::invalidateRect(window, nullptr, 0);
-      plat::updateWindow(window);
-      note("writer back");
-    }, 0);
+    sim::schedSpawn(
+        "writer",
+        [] {
+          EXPECT_EQ(plat::destroyWindow(window), 0);  // not its window
+          plat::invalidateRect(window, nullptr, 0);
+          plat::updateWindow(window);
+          note("writer back");
+        },
+        0);
     plat::sleep(500);
     plat::destroyWindow(window);
     code = messageLoop();
@@ -125,8 +141,8 @@ void postedBeforeQuitBeforePaint() {
     };
     wc.lpszClassName = u"order";
     plat::registerClass(&wc);
-    window = plat::createWindowEx(0, u"order", u"", 0, 0, 0, 20, 20, nullptr, nullptr, nullptr,
-                                  nullptr);
+    window =
+        plat::createWindowEx(0, u"order", u"", 0, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
     plat::showWindow(window, 1);
     code = messageLoop();
     EXPECT_EQ(plat::getMessage(&after, nullptr, 0, 0), 1);
@@ -156,9 +172,9 @@ void timersTickOnTheVirtualClock() {
         plat::setTimer(window, 746, 125, nullptr);
       } else if (ticks == 5) {
         plat::killTimer(window, 746);
-        plat::setTimer(window, 9, 1, nullptr); // below the minimum of 10 ms
+        plat::setTimer(window, 9, 1, nullptr);  // below the minimum of 10 ms
       } else if (ticks == 7) {
-        plat::destroyWindow(window); // its timers go with it
+        plat::destroyWindow(window);  // its timers go with it
       }
     }
   });
@@ -174,7 +190,8 @@ void idleTapOnlyWhenEveryThreadWaitsForMessages() {
   sim::setIdleHook(sim::uiIdle);
   sim::RunResult r = sim::schedRun("ui", [] {
     makeWindow();
-    sim::schedSpawn("worker", [] { plat::sleep(2000); }, 0);
+    sim::schedSpawn(
+        "worker", [] { plat::sleep(2000); }, 0);
     plat::MSG m;
     while (plat::getMessage(&m, nullptr, 0, 0) > 0) {
       plat::dispatchMessage(&m);
@@ -185,7 +202,8 @@ void idleTapOnlyWhenEveryThreadWaitsForMessages() {
   EXPECT_EQ(r.reason, sim::EndReason::AllThreadsEnded);
   EXPECT_EQ(code, 7);
   // The middle of the 20 x 20 window, once the worker has ended.
-  EXPECT_EQ(seen, (std::vector<std::string>{"paint@0", "down10@2000", "up10@2000", "destroy@2000"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"paint@0", "down10@2000", "up10@2000", "destroy@2000"}));
 }
 
 void idleTapNeverHidesADeadlock() {
@@ -194,7 +212,8 @@ void idleTapNeverHidesADeadlock() {
   sim::setIdleHook(sim::uiIdle);
   sim::RunResult r = sim::schedRun("ui", [] {
     makeWindow();
-    sim::schedSpawn("stuck", [] { sim::waitOn(&key, sim::NEVER, "something that never comes"); }, 0);
+    sim::schedSpawn(
+        "stuck", [] { sim::waitOn(&key, sim::NEVER, "something that never comes"); }, 0);
     messageLoop();
   });
   EXPECT_EQ(r.reason, sim::EndReason::Deadlock);
@@ -217,6 +236,8 @@ TEST(WindowSystem, TimersTickOnTheVirtualClockWithoutPilingUp) {
 TEST(WindowSystem, IdleTapWaitsForEveryThread) {
   EXPECT_EQ(inChildProcess(idleTapOnlyWhenEveryThreadWaitsForMessages), 0);
 }
-TEST(WindowSystem, IdleTapNeverHidesADeadlock) { EXPECT_EQ(inChildProcess(idleTapNeverHidesADeadlock), 0); }
+TEST(WindowSystem, IdleTapNeverHidesADeadlock) {
+  EXPECT_EQ(inChildProcess(idleTapNeverHidesADeadlock), 0);
+}
 
-} // namespace
+}  // namespace
