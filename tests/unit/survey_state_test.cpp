@@ -1,12 +1,12 @@
 // The survey's results for the node loop: candidate flags, the remaining-node
 // count, the current node and the association state, on a simulated
-// handheld. The rows it prints are checked by the radio-* scenarios.
+// handheld. The rows it prints, and the endings of a refused list query or
+// BSSID query, are checked by the radio-* scenarios.
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "console/console.h"
-#include "host.h"
 #include "run/run_state.h"
 #include "run/survey.h"
 #include "scheduler.h"
@@ -147,36 +147,6 @@ TEST(Survey, TheNetworkTheAdapterIsOnComesFirst) {
     });
     EXPECT_EQ(failures, "") << k.associated;
   }
-}
-
-TEST(Survey, NotAssociatedEvenWhenTheQueryLeavesNoErrorCode) {
-  std::string failures = onSimulatedHandheld(scenario(network("Open", 0), "bssid_error = 0"),
-                                             [](SimChecks& c, const std::string&) {
-    c.check(survey(c), "the run goes on");
-    c.check(runState.associationState != 0, "association state");
-    c.equal(runState.remainingNodes, 1, "remaining nodes");
-    c.equal(runState.currentNode, NO_NODE, "current node");
-    c.check(sim::host.debugText.find(u"-Current state.... DISSASSOCIATED\r\n") != std::u16string::npos,
-            "DISSASSOCIATED shown");
-  });
-  EXPECT_EQ(failures, "");
-}
-
-TEST(Survey, AFailedListQueryEndsTheRun) {
-  std::string radio = network("Open", 0) + "[[radio.refuse]]\noid = \"BSSID_LIST\"\n";
-  std::string failures = onSimulatedHandheld(scenario(radio), [](SimChecks& c, const std::string& path) {
-    c.check(!survey(c), "the run ends");
-    c.equal(nodeTable.count, 0, "count");
-    c.equal(runState.remainingNodes, 0, "remaining nodes");
-    c.check(sim::host.debugText.find(u"0 APs found:\r\nNo networks available. Exiting...\r\n") !=
-                std::u16string::npos,
-            "the ending shown");
-    c.check(sim::host.debugText.find(u"SSID ") == std::u16string::npos, "no heading");
-    // The reply carried a list all the same: the refusal alone decided.
-    auto lists = tracedRequests(finishTrace(path), {"\"oid\":\"0x0D010217\"", "\"ok\":false", "\"items\":1"});
-    c.equal(lists.size(), size_t(1), "refused list query with a list in it");
-  });
-  EXPECT_EQ(failures, "");
 }
 
 } // namespace
