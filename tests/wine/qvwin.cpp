@@ -25,7 +25,8 @@ void utf8(const wchar_t* text, char* out, int room) {
 
 BOOL CALLBACK countClass(HWND window, LPARAM counter) {
   wchar_t cls[64];
-  if (GetClassNameW(window, cls, 64) && std::wcscmp(cls, NAME) == 0) ++*reinterpret_cast<int*>(counter);
+  if (GetClassNameW(window, cls, 64) && std::wcscmp(cls, NAME) == 0)
+    ++*reinterpret_cast<int*>(counter);
   return TRUE;
 }
 
@@ -66,11 +67,12 @@ int find() {
   GetClientRect(w, &c);
   LONG style = GetWindowLongW(w, GWL_STYLE);
   bool topLevel = GetAncestor(w, GA_PARENT) == GetDesktopWindow() && !GetWindow(w, GW_OWNER);
-  std::printf("class=%s\ntitle=%s\nsize=%ldx%ld\nclient=%ldx%ld\ntoplevel=%d\nvisible=%d\n"
-              "caption=%d\nwindows=%d\n",
-              cls8, title8, r.right - r.left, r.bottom - r.top, c.right - c.left,
-              c.bottom - c.top, int(topLevel), int(IsWindowVisible(w) != 0),
-              int((style & WS_CAPTION) == WS_CAPTION), programWindows());
+  std::printf(
+      "class=%s\ntitle=%s\nsize=%ldx%ld\nclient=%ldx%ld\ntoplevel=%d\nvisible=%d\n"
+      "caption=%d\nwindows=%d\n",
+      cls8, title8, r.right - r.left, r.bottom - r.top, c.right - c.left, c.bottom - c.top,
+      int(topLevel), int(IsWindowVisible(w) != 0), int((style & WS_CAPTION) == WS_CAPTION),
+      programWindows());
   return 0;
 }
 
@@ -89,7 +91,7 @@ int run(wchar_t* commandLine) {
     std::printf("start failed %lu\n", GetLastError());
     return 98;
   }
-  WaitForSingleObject(pi.hProcess, INFINITE); // the caller bounds the wait
+  WaitForSingleObject(pi.hProcess, INFINITE);  // the caller bounds the wait
   DWORD code = 99;
   GetExitCodeProcess(pi.hProcess, &code);
   return int(code);
@@ -119,13 +121,15 @@ int second(wchar_t* commandLine) {
   pump(300, nullptr);
   HWND fg = GetForegroundWindow();
   std::printf("foreground=%s\nwindows=%d\n",
-              fg && fg == findProgram() ? "program" : fg == own ? "own" : "other",
+              fg && fg == findProgram() ? "program"
+              : fg == own               ? "own"
+                                        : "other",
               programWindows());
   DestroyWindow(own);
   return 0;
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 2 && std::wcscmp(argv[1], L"find") == 0) return find();

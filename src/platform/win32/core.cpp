@@ -3,19 +3,24 @@
 
 namespace {
 // The error codes the program tells apart, as it spells them.
-constexpr plat::DWORD OUR_ERRORS[] = {
-    plat::NO_ERROR,          plat::ERROR_FILE_NOT_FOUND,      plat::ERROR_NOT_ENOUGH_MEMORY,
-    plat::ERROR_INVALID_PARAMETER, plat::ERROR_BUFFER_OVERFLOW, plat::ERROR_INSUFFICIENT_BUFFER,
-    plat::ERROR_NOT_SUPPORTED, plat::ERROR_GEN_FAILURE};
-} // namespace
+constexpr plat::DWORD OUR_ERRORS[] = {plat::NO_ERROR,
+                                      plat::ERROR_FILE_NOT_FOUND,
+                                      plat::ERROR_NOT_ENOUGH_MEMORY,
+                                      plat::ERROR_INVALID_PARAMETER,
+                                      plat::ERROR_BUFFER_OVERFLOW,
+                                      plat::ERROR_INSUFFICIENT_BUFFER,
+                                      plat::ERROR_NOT_SUPPORTED,
+                                      plat::ERROR_GEN_FAILURE};
+}  // namespace
 
-#include <cstdlib>
 #include <windows.h>
+#include <cstdlib>
 
 static_assert(OUR_ERRORS[0] == NO_ERROR && OUR_ERRORS[1] == ERROR_FILE_NOT_FOUND &&
-              OUR_ERRORS[2] == ERROR_NOT_ENOUGH_MEMORY && OUR_ERRORS[3] == ERROR_INVALID_PARAMETER &&
-              OUR_ERRORS[4] == ERROR_BUFFER_OVERFLOW && OUR_ERRORS[5] == ERROR_INSUFFICIENT_BUFFER &&
-              OUR_ERRORS[6] == ERROR_NOT_SUPPORTED && OUR_ERRORS[7] == ERROR_GEN_FAILURE);
+              OUR_ERRORS[2] == ERROR_NOT_ENOUGH_MEMORY &&
+              OUR_ERRORS[3] == ERROR_INVALID_PARAMETER && OUR_ERRORS[4] == ERROR_BUFFER_OVERFLOW &&
+              OUR_ERRORS[5] == ERROR_INSUFFICIENT_BUFFER && OUR_ERRORS[6] == ERROR_NOT_SUPPORTED &&
+              OUR_ERRORS[7] == ERROR_GEN_FAILURE);
 
 namespace plat {
 
@@ -31,4 +36,4 @@ void outputDebugString(const char16_t* text) {
   ::OutputDebugStringW(reinterpret_cast<const wchar_t*>(text));
 }
 
-} // namespace plat
+}  // namespace plat

@@ -7,7 +7,7 @@ namespace {
 constexpr plat::DWORD OUR_OPEN_EXISTING = plat::OPEN_EXISTING;
 constexpr plat::DWORD OUR_ATTRIBUTE_NORMAL = plat::FILE_ATTRIBUTE_NORMAL;
 constexpr plat::DWORD OUR_FLAG_OVERLAPPED = plat::FILE_FLAG_OVERLAPPED;
-} // namespace
+}  // namespace
 
 #include <windows.h>
 
@@ -39,4 +39,4 @@ BOOL deviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD i
                            static_cast<OVERLAPPED*>(overlapped));
 }
 
-} // namespace plat
+}  // namespace plat

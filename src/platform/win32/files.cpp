@@ -1,8 +1,8 @@
 // Files in stdio fashion.
 #include "platform/core.h"
 
-#include <cstdio>
 #include <windows.h>
+#include <cstdio>
 
 namespace plat {
 
@@ -12,19 +12,19 @@ namespace plat {
 FILEHANDLE fileOpen(const char16_t* path, const char* mode) {
   wchar_t wideMode[16];
   int n = 0;
-  bool translation = false; // 'b' or 't' given: the caller chose
+  bool translation = false;  // 'b' or 't' given: the caller chose
   for (; mode[n] && n < 14; n++) {
     wideMode[n] = wchar_t(static_cast<unsigned char>(mode[n]));
     if (mode[n] == 'b' || mode[n] == 't') translation = true;
   }
-  if (mode[n]) return nullptr; // no stdio mode is that long
+  if (mode[n]) return nullptr;  // no stdio mode is that long
   if (!translation) wideMode[n++] = L'b';
   wideMode[n] = 0;
   return reinterpret_cast<FILEHANDLE>(_wfopen(reinterpret_cast<const wchar_t*>(path), wideMode));
 }
 
-// A file that did not open is a null handle; the Windows C runtime would
-// end the process for it rather than fail the call.
+// A file that did not open is a null handle; the Windows C runtime does not
+// fail such a call gracefully, so it is answered here.
 size_t fileWrite(const void* data, size_t size, size_t count, FILEHANDLE file) {
   if (!file) return 0;
   return std::fwrite(data, size, count, reinterpret_cast<FILE*>(file));
@@ -35,4 +35,4 @@ int fileClose(FILEHANDLE file) {
   return std::fclose(reinterpret_cast<FILE*>(file));
 }
 
-} // namespace plat
+}  // namespace plat

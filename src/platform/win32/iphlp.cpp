@@ -13,21 +13,26 @@ constexpr int OUR_NAME_LENGTH = plat::MAX_ADAPTER_NAME_LENGTH;
 constexpr int OUR_DESCRIPTION_LENGTH = plat::MAX_ADAPTER_DESCRIPTION_LENGTH;
 constexpr int OUR_ADDRESS_LENGTH = plat::MAX_ADAPTER_ADDRESS_LENGTH;
 constexpr int OUR_ADAPTER_NAME = plat::MAX_ADAPTER_NAME;
-} // namespace
+}  // namespace
 
+// In this order: each needs the ones before it.
 #include <winsock2.h>
+
 #include <windows.h>
+
 #include <iphlpapi.h>
+
 #include <icmpapi.h>
 
 #include "platform/win32/layout.h"
 
 static_assert(OUR_IP_SUCCESS == IP_SUCCESS && OUR_NET_UNREACHABLE == IP_DEST_NET_UNREACHABLE &&
-              OUR_HOST_UNREACHABLE == IP_DEST_HOST_UNREACHABLE && OUR_TIMED_OUT == IP_REQ_TIMED_OUT &&
-              OUR_TTL_EXPIRED == IP_TTL_EXPIRED_TRANSIT);
+              OUR_HOST_UNREACHABLE == IP_DEST_HOST_UNREACHABLE &&
+              OUR_TIMED_OUT == IP_REQ_TIMED_OUT && OUR_TTL_EXPIRED == IP_TTL_EXPIRED_TRANSIT);
 static_assert(OUR_NAME_LENGTH == MAX_ADAPTER_NAME_LENGTH &&
               OUR_DESCRIPTION_LENGTH == MAX_ADAPTER_DESCRIPTION_LENGTH &&
-              OUR_ADDRESS_LENGTH == MAX_ADAPTER_ADDRESS_LENGTH && OUR_ADAPTER_NAME == MAX_ADAPTER_NAME);
+              OUR_ADDRESS_LENGTH == MAX_ADAPTER_ADDRESS_LENGTH &&
+              OUR_ADAPTER_NAME == MAX_ADAPTER_NAME);
 
 QV_SAME_SIZE(IP_ADDRESS_STRING, IP_ADDRESS_STRING);
 QV_SAME_SIZE(IP_ADDR_STRING, IP_ADDR_STRING);
@@ -110,7 +115,7 @@ namespace {
 // Windows' ULONG is unsigned long, ours uint32_t: the same 32 bits.
 static_assert(sizeof(::ULONG) == sizeof(plat::ULONG));
 ::ULONG* native(plat::ULONG* p) { return reinterpret_cast<::ULONG*>(p); }
-} // namespace
+}  // namespace
 
 namespace plat {
 
@@ -156,8 +161,8 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void* requestData, WORD requ
                    IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
                    DWORD timeout) {
   return ::IcmpSendEcho(reinterpret_cast<::HANDLE>(icmp), destination, requestData, requestSize,
-                        reinterpret_cast<::IP_OPTION_INFORMATION*>(options), replyBuffer,
-                        replySize, timeout);
+                        reinterpret_cast<::IP_OPTION_INFORMATION*>(options), replyBuffer, replySize,
+                        timeout);
 }
 
-} // namespace plat
+}  // namespace plat

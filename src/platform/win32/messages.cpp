@@ -6,10 +6,10 @@ constexpr plat::DWORD OUR_ALLOCATE_BUFFER = plat::FORMAT_MESSAGE_ALLOCATE_BUFFER
 constexpr plat::DWORD OUR_IGNORE_INSERTS = plat::FORMAT_MESSAGE_IGNORE_INSERTS;
 constexpr plat::DWORD OUR_FROM_SYSTEM = plat::FORMAT_MESSAGE_FROM_SYSTEM;
 constexpr plat::DWORD OUR_LANG_USER_DEFAULT = plat::LANG_USER_DEFAULT;
-} // namespace
+}  // namespace
 
-#include <cstdarg>
 #include <windows.h>
+#include <cstdarg>
 
 static_assert(OUR_ALLOCATE_BUFFER == FORMAT_MESSAGE_ALLOCATE_BUFFER);
 static_assert(OUR_IGNORE_INSERTS == FORMAT_MESSAGE_IGNORE_INSERTS);
@@ -29,4 +29,4 @@ DWORD formatMessage(DWORD flags, const void* source, DWORD messageId, DWORD lang
 
 void localFree(void* block) { ::LocalFree(block); }
 
-} // namespace plat
+}  // namespace plat

@@ -5,9 +5,10 @@
 namespace {
 constexpr uint32_t OUR_INADDR_NONE = plat::INADDR_NONE;
 constexpr int OUR_AF_INET = plat::AF_INET;
-} // namespace
+}  // namespace
 
-#include <winsock2.h>
+#include <winsock2.h>  // before windows.h, as Winsock 2 asks
+
 #include <windows.h>
 
 #include "platform/win32/layout.h"
@@ -34,7 +35,7 @@ void startWinsock() {
   (void)started;
 }
 
-} // namespace
+}  // namespace
 
 namespace plat {
 
@@ -55,4 +56,4 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   return reinterpret_cast<hostent*>(::gethostbyaddr(address, length, type));
 }
 
-} // namespace plat
+}  // namespace plat

@@ -6,7 +6,8 @@ constexpr plat::UINT OUR_SND_ASYNC = plat::SND_ASYNC;
 }
 
 #include <windows.h>
-#include <mmsystem.h>
+
+#include <mmsystem.h>  // needs windows.h first
 
 static_assert(OUR_SND_ASYNC == SND_ASYNC);
 
@@ -18,4 +19,4 @@ BOOL playSound(const char16_t* fileName, UINT flags) {
   return ::PlaySoundW(reinterpret_cast<const wchar_t*>(fileName), nullptr, flags);
 }
 
-} // namespace plat
+}  // namespace plat

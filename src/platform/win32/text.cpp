@@ -42,4 +42,4 @@ int multiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcByte
                                dstChars);
 }
 
-} // namespace plat
+}  // namespace plat

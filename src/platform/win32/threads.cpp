@@ -13,7 +13,7 @@ namespace {
 ::CRITICAL_SECTION* native(plat::CRITICAL_SECTION* cs) {
   return reinterpret_cast<::CRITICAL_SECTION*>(cs->opaque);
 }
-} // namespace
+}  // namespace
 
 namespace plat {
 
@@ -37,4 +37,4 @@ void initializeCriticalSection(CRITICAL_SECTION* cs) { ::InitializeCriticalSecti
 void enterCriticalSection(CRITICAL_SECTION* cs) { ::EnterCriticalSection(native(cs)); }
 void leaveCriticalSection(CRITICAL_SECTION* cs) { ::LeaveCriticalSection(native(cs)); }
 
-} // namespace plat
+}  // namespace plat

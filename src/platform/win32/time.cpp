@@ -6,7 +6,7 @@ constexpr plat::DWORD OUR_TZ_UNKNOWN = plat::TIME_ZONE_ID_UNKNOWN;
 constexpr plat::DWORD OUR_TZ_STANDARD = plat::TIME_ZONE_ID_STANDARD;
 constexpr plat::DWORD OUR_TZ_DAYLIGHT = plat::TIME_ZONE_ID_DAYLIGHT;
 constexpr plat::DWORD OUR_TZ_INVALID = plat::TIME_ZONE_ID_INVALID;
-} // namespace
+}  // namespace
 
 #include <windows.h>
 
@@ -51,4 +51,4 @@ BOOL fileTimeToSystemTime(const FILETIME* in, SYSTEMTIME* out) {
                                 reinterpret_cast<::SYSTEMTIME*>(out));
 }
 
-} // namespace plat
+}  // namespace plat

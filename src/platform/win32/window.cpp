@@ -2,8 +2,8 @@
 #include "platform/window.h"
 
 namespace {
-constexpr plat::UINT OUR_MESSAGES[] = {plat::WM_DESTROY, plat::WM_PAINT,       plat::WM_CLOSE,
-                                       plat::WM_QUIT,    plat::WM_TIMER,       plat::WM_LBUTTONDOWN,
+constexpr plat::UINT OUR_MESSAGES[] = {plat::WM_DESTROY,  plat::WM_PAINT, plat::WM_CLOSE,
+                                       plat::WM_QUIT,     plat::WM_TIMER, plat::WM_LBUTTONDOWN,
                                        plat::WM_LBUTTONUP};
 constexpr plat::UINT OUR_CLASS_STYLES = plat::CS_HREDRAW | plat::CS_VREDRAW;
 constexpr plat::DWORD OUR_BORDER = plat::WS_BORDER;
@@ -14,7 +14,7 @@ constexpr plat::LONG OUR_EXTRABOLD = plat::FW_EXTRABOLD;
 constexpr plat::BYTE OUR_CLEARTYPE = plat::CLEARTYPE_QUALITY;
 constexpr plat::BYTE OUR_FIXED_MODERN = plat::FIXED_PITCH | plat::FF_MODERN;
 constexpr plat::COLORREF OUR_COLOUR = plat::rgb(0x12, 0x34, 0x56);
-} // namespace
+}  // namespace
 
 #include <windows.h>
 
@@ -95,7 +95,7 @@ plat::HWND ours(::HWND w) { return reinterpret_cast<plat::HWND>(w); }
 plat::HGDIOBJ ours(::HGDIOBJ o) { return reinterpret_cast<plat::HGDIOBJ>(o); }
 const wchar_t* wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-} // namespace
+}  // namespace
 
 namespace plat {
 
@@ -198,4 +198,4 @@ LRESULT dispatchMessage(const MSG* msg) {
   return ::DispatchMessageW(reinterpret_cast<const ::MSG*>(msg));
 }
 
-} // namespace plat
+}  // namespace plat
