@@ -43,7 +43,9 @@ void initState() {
   }
   for (const RouteEntry& r : world.ip.routes)
     state.routes.push_back({ip(r.destination), ip(r.mask), ip(r.nextHop), r.ifIndex, r.metric, r.deleteFails});
-  state.joins = joinCount();
+  // Joins are counted from the start: an adapter on a network at start
+  // keeps what the scenario gives it until it joins anew.
+  state.joins = 0;
 }
 
 // A new join: a DHCP adapter takes the lease the network hands out.
@@ -80,7 +82,7 @@ void applyDueRenewal() {
   w->gateways.clear();
   const NetworkIp* n = currentNetwork();
   uint32_t gateway = 0;
-  if (r.kind == Renewal::Valid && n && !n->gateway.empty()) w->gateways.push_back(gateway = ip(n->gateway));
+  if (r.kind == Renewal::Valid && !r.gateway.empty()) w->gateways.push_back(gateway = ip(r.gateway));
   if (r.kind == Renewal::Valid && n) {
     w->dhcpServer = ip(n->dhcpServer);
     w->leaseObtained = n->leaseObtained;
@@ -92,6 +94,15 @@ void applyDueRenewal() {
 bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }
 
 } // namespace
+
+void traceEndOfRun() {
+  int defaults = 0;
+  if (state.ready)
+    for (const LiveRoute& r : state.routes) defaults += r.destination == 0;
+  else
+    for (const AdapterConfig& a : world.ip.adapters) defaults += !a.gateways.empty();
+  trace("sim.end", {{"default_routes", defaults}, {"threads_peak", peakThreads()}});
+}
 
 bool inList(const std::vector<uint32_t>& calls, int n) {
   return std::find(calls.begin(), calls.end(), uint32_t(n)) != calls.end();

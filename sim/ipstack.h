@@ -64,5 +64,7 @@ void setWlanDefaultRoute(uint32_t gateway);
 // and by what.
 const EchoHost* echoAnswer(uint32_t destination);
 bool inList(const std::vector<uint32_t>& calls, int n);
+// The state the run leaves behind, for the trace: the default routes left.
+void traceEndOfRun();
 
 } // namespace sim

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "host.h"
+#include "ipstack.h"
 #include "platform/core.h"
 #include "platform/window.h"
 #include "scenario.h"
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
   if (!screenshotPath.empty() && !sim::writeScreenshot(screenshotPath, why)) {
     std::fprintf(stderr, "quorvelta-sim: no screenshot %s: %s\n", screenshotPath.c_str(), why.c_str());
   }
+  sim::traceEndOfRun();
   sim::traceClose();
   std::fflush(stdout);
   std::fflush(stderr);

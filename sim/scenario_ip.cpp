@@ -144,6 +144,7 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
     e.poll = uint32_t(r.integer("poll", 1, 1, 1000));
     e.address = address(r, "address", e.kind == Renewal::Apipa ? "169.254.23.17" : x.address, true);
     e.mask = address(r, "mask", e.kind == Renewal::Apipa ? "255.255.0.0" : x.mask, false);
+    e.gateway = address(r, "gateway", e.kind == Renewal::Valid ? x.gateway : "", true);
     e.error = uint32_t(r.integer("error", 1231, 1, UINT32_MAX));
     if (e.kind == Renewal::Valid && e.address.empty()) r.fail("address", "a valid renewal needs an address");
     r.done();

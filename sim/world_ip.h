@@ -51,6 +51,7 @@ struct Renewal {
   uint32_t poll = 1;     // the poll (1-based) from which the new address shows
   std::string address;   // the address then held (Valid, Apipa)
   std::string mask = "255.255.255.0";
+  std::string gateway;   // Valid: the gateway then held
   uint32_t error = 1231; // Refused: IpRenewAddress's answer
 };
 

@@ -3,6 +3,7 @@
 #include "console/console.h"
 #include "console/format.h"
 #include "platform/core.h"
+#include "run/node_loop.h"
 #include "run/run.h"
 #include "run/run_state.h"
 #include "run/survey.h"
@@ -18,12 +19,15 @@ void clockLine() {
   plat::SYSTEMTIME t{};
   plat::TIME_ZONE_INFORMATION tz{};
   plat::getLocalTime(&t);
-  plat::getTimeZoneInformation(&tz);
+  plat::DWORD zone = plat::getTimeZoneInformation(&tz);
   runState.bias = tz.Bias;
-  runState.daylightBias = tz.DaylightBias;
+  // The platform reports a DaylightBias also while standard time is in
+  // effect (and for zones without daylight time); adding it then would put
+  // GMT and the lease time an hour off. It counts only in daylight time.
+  runState.daylightBias = zone == plat::TIME_ZONE_ID_DAYLIGHT ? tz.DaylightBias : 0;
   // The offsets are added to the hour alone; a result outside 0..23 is
   // brought back into the day (the line shows no date for GMT).
-  int gmtHour = wrapHour(int(t.wHour) + tz.Bias / 60 + tz.DaylightBias / 60);
+  int gmtHour = wrapHour(int(t.wHour) + runState.bias / 60 + runState.daylightBias / 60);
   FORMAT_SCRATCH(u"%d/%02d/%02d %d:%02d:%02d local, %d:%02d GMT ", int(t.wMonth), int(t.wDay),
                  int(t.wYear) % 100, int(t.wHour), int(t.wMinute), int(t.wSecond), gmtHour,
                  int(t.wMinute));
@@ -70,9 +74,7 @@ plat::DWORD diagnosticRun(void*) {
     closing();
     plat::exitThread(0);
   }
-  if (runState.remainingNodes > 0) {
-    // The node loop runs here.
-  }
+  if (runState.remainingNodes > 0) nodeLoop();
 
   closing();
   plat::exitThread(0);
