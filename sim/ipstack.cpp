@@ -171,8 +171,12 @@ const EchoHost* echoAnswer(uint32_t destination) {
     if ((net || mask) && inside(a.address, net, mask)) onNetwork = true;
     if (inside(destination, a.address, a.mask)) onLink = true;
   }
+  // A neighbour on a link one of the adapter's addresses covers answers
+  // directly; so does any host of the network once the adapter holds an
+  // address of it.
+  if (onLink) return host;
   bool local = (net || mask) && inside(destination, net, mask);
-  if (local) return (onLink || onNetwork) ? host : nullptr;
+  if (local) return onNetwork ? host : nullptr;
   // Beyond the network: a default route through a gateway of the network.
   if (!onNetwork) return nullptr;
   for (const LiveRoute& r : s.routes)
