@@ -87,9 +87,8 @@ plat::BOOL oidRequest(bool set, uint8_t* in, plat::DWORD inBytes, uint8_t* out,
   bool ok = false;
   if (!b) {
     r.error = plat::ERROR_FILE_NOT_FOUND;
-  } else if (set && q.Oid == plat::OID_802_11_BSSID_LIST_SCAN && !b->acceptsScan) {
-    r.error = plat::ERROR_NOT_SUPPORTED;
   } else if (!b->acceptsScan) {
+    // Not an 802.11 adapter: it refuses the scan request and every 802.11 OID.
     r.error = plat::ERROR_NOT_SUPPORTED;
   } else {
     ok = radioOid(*b, r);

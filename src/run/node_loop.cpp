@@ -66,6 +66,17 @@ bool associate(const NodeEntry& e) {
   return false;
 }
 
+// A valid address that does not reach the internet: the causes, the key's
+// only for an encrypted network, and the failed-node bookkeeping.
+void noInternet(const char16_t* heading, const char16_t* keyCause) {
+  line(heading);
+  if (currentHasPrivacy()) line(keyCause);
+  line(u"   IP Address.");
+  line(u"   Default Gateway.");
+  line(u"   May work with proxy configuration.");
+  markNodeFailed();
+}
+
 Outcome noValidAddress() {
   line(u"Cannot get a valid Ip address. Check:");
   line(u"   DHCP server available.");
@@ -96,12 +107,7 @@ Outcome dhcpAddressing() {
     runState.internetReachable = 1;
     return Outcome::TestDns;
   }
-  line(u"Valid IP but no internet connection. Check:");
-  if (currentHasPrivacy()) line(u"   Valid WEP / WPA key");
-  line(u"   IP Address.");
-  line(u"   Default Gateway.");
-  line(u"   May work with proxy configuration.");
-  markNodeFailed();
+  noInternet(u"Valid IP but no internet connection. Check:", u"   Valid WEP / WPA key");
   return Outcome::Failed;
 }
 
@@ -118,12 +124,7 @@ Outcome fixedAddressing() {
     return Outcome::TestDns;
   }
   line(u"ERROR");
-  line(u"Fixed IP but no internet Connection. Check:");
-  if (currentHasPrivacy()) line(u"   Check valid WEP / WPA key");
-  line(u"   IP Address.");
-  line(u"   Default Gateway.");
-  line(u"   May work with proxy configuration.");
-  markNodeFailed();
+  noInternet(u"Fixed IP but no internet Connection. Check:", u"   Check valid WEP / WPA key");
   runState.internetReachable = 0;
   return Outcome::Failed;
 }
