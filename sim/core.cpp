@@ -179,8 +179,11 @@ DWORD getTimeZoneInformation(TIME_ZONE_INFORMATION* out) {
 }
 
 BOOL fileTimeToSystemTime(const FILETIME* in, SYSTEMTIME* out) {
+  int n = ++host.fileTimeCalls;
   uint64_t ft = (uint64_t(in->dwHighDateTime) << 32) | in->dwLowDateTime;
-  if (ft >= 0x8000000000000000ull) {
+  bool injected = listed(world.system.failFileTimes, n);
+  trace("FileTimeToSystemTime", {{"n", n}, {"ok", !injected && ft < 0x8000000000000000ull}});
+  if (injected || ft >= 0x8000000000000000ull) {
     lastError = ERROR_INVALID_PARAMETER;
     return 0;
   }
@@ -196,6 +199,14 @@ const char16_t* getCommandLine() { return world.system.commandLine.c_str(); }
 // to 0xFF map to one byte each, anything else to the default character.
 int wideCharToMultiByte(UINT, DWORD, const char16_t* src, int srcChars, char* dst, int dstBytes,
                         const char* defaultChar, BOOL* usedDefault) {
+  int call = ++host.textConversionCalls;
+  // An injected failure is the one a real conversion gives most: the
+  // output does not fit.
+  if (listed(world.system.failTextConversions, call)) {
+    trace("WideCharToMultiByte", {{"n", call}, {"chars", srcChars}, {"ok", false}});
+    lastError = ERROR_INSUFFICIENT_BUFFER;
+    return 0;
+  }
   if (!src || srcChars < -1 || dstBytes < 0) {
     lastError = ERROR_INVALID_PARAMETER;
     return 0;
@@ -238,12 +249,13 @@ int multiByteToWideChar(UINT, DWORD, const char* src, int srcBytes, char16_t* ds
   return int(n);
 }
 
+// Every allocation is traced with its number and size, so that a scenario
+// can pick the one to fail (fail_allocations) by reading a trace.
 void* allocate(size_t bytes) {
   int n = ++host.allocateCalls;
-  if (listed(world.system.failAllocations, n)) {
-    trace("malloc", {{"bytes", uint64_t(bytes)}, {"ok", false}});
-    return nullptr;
-  }
+  bool refuse = listed(world.system.failAllocations, n);
+  trace("malloc", {{"n", n}, {"bytes", uint64_t(bytes)}, {"ok", !refuse}});
+  if (refuse) return nullptr;
   return std::malloc(bytes ? bytes : 1);
 }
 
@@ -252,8 +264,12 @@ void release(void* block) { std::free(block); }
 FILEHANDLE fileOpen(const char16_t* path, const char* mode) {
   std::u16string p(path);
   bool inTemp = p.size() >= 6 && (p.compare(0, 6, u"\\Temp\\") == 0);
+  int n = ++host.fileOpenCalls;
   FILE* f = nullptr;
-  if (!inTemp || world.system.tempExists) f = std::fopen(hostPath(path).c_str(), mode);
+  // An injected failure stands for every other reason a file cannot be
+  // created: a full or read-only store, a file in use.
+  bool refuse = listed(world.system.failFileOpens, n);
+  if (!refuse && (!inTemp || world.system.tempExists)) f = std::fopen(hostPath(path).c_str(), mode);
   trace("fopen", {{"path", utf8(p)}, {"mode", mode}, {"ok", f != nullptr}});
   return reinterpret_cast<FILEHANDLE>(f);
 }

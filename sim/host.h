@@ -10,6 +10,9 @@ struct Host {
   std::u16string debugText; // everything sent to the debug channel
   int createThreadCalls = 0;
   int allocateCalls = 0;
+  int fileOpenCalls = 0;
+  int textConversionCalls = 0;
+  int fileTimeCalls = 0;
 };
 extern Host host;
 

@@ -32,6 +32,15 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
                    IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
                    DWORD timeout) {
   uint32_t dest = sim::fromNetwork(destination);
+  int call = ++sim::ipNow().echoCalls;
+  // An injected refusal: the stack turns the request down at once (out of
+  // resources, say), sending nothing.
+  if (sim::inList(sim::world.ip.failEcho, call)) {
+    sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true},
+                                {"error", sim::world.ip.echoError}});
+    setLastError(sim::world.ip.echoError);
+    return 0;
+  }
   if (icmp != ICMP || !replyBuffer || replySize < sizeof(ICMP_ECHO_REPLY)) {
     sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true}});
     setLastError(icmp != ICMP ? 6 : ERROR_INSUFFICIENT_BUFFER);

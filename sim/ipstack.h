@@ -48,6 +48,7 @@ struct IpState {
   PendingRenewal pending;
   int adaptersInfoCalls = 0, networkParamsCalls = 0, forwardTableCalls = 0;
   int addAddressCalls = 0, deleteAddressCalls = 0;
+  int echoCalls = 0, hostByNameCalls = 0, hostByAddrCalls = 0;
 };
 
 // The state, brought up to date with the radio and with renewals due by now.

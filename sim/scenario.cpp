@@ -215,6 +215,10 @@ void loadSystem(Section& s, SystemWorld& w) {
   w.maxThreads = uint32_t(s.integer("max_threads", 0, 0, 100000));
   for (int64_t v : s.integers("fail_thread_starts", 1, INT32_MAX)) w.failThreadStarts.push_back(uint32_t(v));
   for (int64_t v : s.integers("fail_allocations", 1, INT32_MAX)) w.failAllocations.push_back(uint32_t(v));
+  for (int64_t v : s.integers("fail_file_opens", 1, INT32_MAX)) w.failFileOpens.push_back(uint32_t(v));
+  for (int64_t v : s.integers("fail_text_conversions", 1, INT32_MAX))
+    w.failTextConversions.push_back(uint32_t(v));
+  for (int64_t v : s.integers("fail_file_times", 1, INT32_MAX)) w.failFileTimes.push_back(uint32_t(v));
   Section m = s.table("messages");
   for (const std::string& k : m.keys()) {
     char* end = nullptr;

@@ -121,6 +121,7 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
     NameEntry e;
     e.name = h.text("name", "");
     e.addresses = addresses(h, "addresses");
+    e.addressLength = uint32_t(h.integer("address_length", 4, 0, MAX_ADDRESS_LENGTH));
     h.done();
     x.names.push_back(e);
   }
@@ -129,6 +130,7 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
     e.address = address(h, "address", "0.0.0.0", false);
     e.name = h.text("name", "");
     e.addresses = h.has("addresses") ? addresses(h, "addresses") : std::vector<std::string>{e.address};
+    e.addressLength = uint32_t(h.integer("address_length", 4, 0, MAX_ADDRESS_LENGTH));
     h.done();
     x.reverse.push_back(e);
   }
@@ -170,6 +172,11 @@ void loadIp(Section& s, IpWorld& w) {
   w.adapterIndexFails = s.boolean("adapter_index_fails", false);
   w.adapterIndexError = uint32_t(s.integer("adapter_index_error", 1168, 1, UINT32_MAX));
   w.icmpCreateFails = s.boolean("icmp_create_fails", false);
+  w.failEcho = calls(s, "fail_echo");
+  w.echoError = uint32_t(s.integer("echo_error", 11050, 1, UINT32_MAX));
+  w.failHostByName = calls(s, "fail_host_by_name");
+  w.failHostByAddr = calls(s, "fail_host_by_addr");
+  w.lookupError = uint32_t(s.integer("lookup_error", 11002, 1, UINT32_MAX));
   for (Section& a : s.tables("adapter")) {
     AdapterConfig x;
     loadAdapter(a, x);

@@ -12,7 +12,8 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
     const char* name;
     UiEvent::Action action;
   } NAMES[] = {{"press", UiEvent::Press}, {"release", UiEvent::Release}, {"tap", UiEvent::Tap},
-               {"close", UiEvent::Close}, {"timer", UiEvent::Timer},     {"start", UiEvent::Start}};
+               {"close", UiEvent::Close}, {"timer", UiEvent::Timer},     {"start", UiEvent::Start},
+               {"message_error", UiEvent::MessageError}};
   for (const auto& n : NAMES) {
     if (name == n.name) {
       out = n.action;
@@ -33,7 +34,7 @@ void loadUi(Section& s, UiWorld& w) {
     UiEvent ev;
     ev.line = e.line("action");
     if (!actionNamed(e.text("action", "tap"), ev.action)) {
-      e.fail("action", "must be one of press, release, tap, close, timer, start");
+      e.fail("action", "must be one of press, release, tap, close, timer, start, message_error");
     }
     ev.at = uint64_t(e.integer("at", 0, 0, MAX_EVENT_MS));
     ev.shown = e.wideText("shown", u"");

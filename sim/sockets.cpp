@@ -17,26 +17,30 @@ struct HostStore {
   plat::hostent entry;
   char name[256];
   char* aliases[1];
-  uint32_t addresses[16];
+  // Each address holds h_length bytes: the IPv4 address first, zeros after
+  // (an entry may claim another length than 4: hostile entries).
+  unsigned char addresses[16][MAX_ADDRESS_LENGTH];
   char* list[17];
 };
 thread_local HostStore store;
 
-plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addresses) {
+plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addresses,
+                      uint32_t length) {
   HostStore& s = store;
   std::memset(&s, 0, sizeof s);
   std::strncpy(s.name, name.c_str(), sizeof s.name - 1);
   size_t n = std::min<size_t>(addresses.size(), 16);
   for (size_t i = 0; i < n; i++) {
-    s.addresses[i] = toNetwork(addresses[i]);
-    s.list[i] = reinterpret_cast<char*>(&s.addresses[i]);
+    uint32_t a = toNetwork(addresses[i]);
+    std::memcpy(s.addresses[i], &a, std::min<size_t>(4, length));
+    s.list[i] = reinterpret_cast<char*>(s.addresses[i]);
   }
   s.list[n] = nullptr;
   s.aliases[0] = nullptr;
   s.entry.h_name = s.name;
   s.entry.h_aliases = s.aliases;
   s.entry.h_addrtype = plat::AF_INET;
-  s.entry.h_length = 4;
+  s.entry.h_length = short(length);
   s.entry.h_addr_list = s.list;
   return &s.entry;
 }
@@ -71,24 +75,34 @@ uint32_t inetAddr(const char* text) {
 
 hostent* getHostByName(const char* name) {
   using namespace sim;
-  ipNow();
+  IpState& s = ipNow();
+  int call = ++s.hostByNameCalls;
   std::string n = name ? name : "";
   const NetworkIp* net = currentNetwork();
   const NameEntry* found = nullptr;
   if (net)
     for (const NameEntry& e : net->names)
       if (sameName(e.name, n)) found = &e;
+  // An injected failure: the lookup itself fails (no answer from the name
+  // server), whatever names the network knows.
+  bool refuse = inList(world.ip.failHostByName, call);
+  if (refuse) {
+    trace("gethostbyname", {{"name", n}, {"found", false}, {"error", world.ip.lookupError}});
+    setLastError(world.ip.lookupError);
+    return nullptr;
+  }
   trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
   if (!found) {
     setLastError(11001); // WSAHOST_NOT_FOUND
     return nullptr;
   }
-  return answer(found->name, parsed(found->addresses));
+  return answer(found->name, parsed(found->addresses), found->addressLength);
 }
 
 hostent* getHostByAddr(const char* address, int length, int type) {
   using namespace sim;
-  ipNow();
+  IpState& s = ipNow();
+  int call = ++s.hostByAddrCalls;
   if (!address || length != 4 || type != AF_INET) {
     setLastError(10014); // WSAEFAULT
     return nullptr;
@@ -101,12 +115,17 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   if (net)
     for (const ReverseEntry& e : net->reverse)
       if (e.address == formatIpv4(a)) found = &e;
+  if (inList(world.ip.failHostByAddr, call)) {
+    trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", false}, {"error", world.ip.lookupError}});
+    setLastError(world.ip.lookupError);
+    return nullptr;
+  }
   trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", found != nullptr}});
   if (!found) {
     setLastError(11001);
     return nullptr;
   }
-  return answer(found->name, parsed(found->addresses));
+  return answer(found->name, parsed(found->addresses), found->addressLength);
 }
 
 } // namespace plat

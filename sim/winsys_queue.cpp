@@ -126,6 +126,12 @@ BOOL getMessage(MSG* msg, HWND, UINT, UINT) {
   int thread = currentThread();
   Queue& q = queueOf(thread);
   for (;;) {
+    if (q.failNext) {
+      q.failNext = false;
+      trace("GetMessage", {{"answer", -1}});
+      setLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+      return -1;
+    }
     deliverSent(q);
     if (!q.posted.empty()) {
       *msg = q.posted.front();

@@ -62,6 +62,17 @@ void perform(const UiEvent& e) {
           plat::WM_TIMER, e.timerId,
           {{"msg", "WM_TIMER"}, {"id", e.timerId}, {"window", ws::screenWindow() != nullptr}});
       break;
+    case UiEvent::MessageError: {
+      // The window's thread gets -1 from its next GetMessage.
+      ws::Window* w = ws::screenWindow();
+      trace("MessageError", {{"window", w != nullptr}});
+      if (w) {
+        ws::Queue& q = ws::queueOf(w->thread);
+        q.failNext = true;
+        wakeAll(&q);
+      }
+      break;
+    }
     case UiEvent::Start: {
       trace("SecondStart", {});
       std::function<int()> start = script.startProgram;

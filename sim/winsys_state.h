@@ -66,6 +66,7 @@ struct Queue {
   bool quit = false;
   int quitCode = 0;
   int waiting = 0;  // threads blocked in GetMessage on this queue
+  bool failNext = false;  // the next GetMessage answers -1 (injected)
 };
 
 struct Timer {

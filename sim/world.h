@@ -48,6 +48,9 @@ struct SystemWorld {
   uint32_t maxThreads = 0;                      // 0: no limit
   std::vector<uint32_t> failThreadStarts;       // n-th createThread calls that fail (1-based)
   std::vector<uint32_t> failAllocations;        // n-th allocate calls that fail (1-based)
+  std::vector<uint32_t> failFileOpens;          // n-th fopen calls that fail
+  std::vector<uint32_t> failTextConversions;    // n-th WideCharToMultiByte calls that fail
+  std::vector<uint32_t> failFileTimes;          // n-th FileTimeToSystemTime calls that fail
 };
 
 struct World {

@@ -34,15 +34,20 @@ struct EchoHost {
   std::string replyFrom;   // the reply's address (default: the destination)
 };
 
+// Most bytes a host entry's address may claim (h_length).
+constexpr int MAX_ADDRESS_LENGTH = 64;
+
 struct NameEntry {
   std::string name;
   std::vector<std::string> addresses; // may be empty: a host entry without address
+  uint32_t addressLength = 4;         // h_length as sent (hostile entries)
 };
 
 struct ReverseEntry {
   std::string address;
   std::string name;
   std::vector<std::string> addresses; // default: the address itself
+  uint32_t addressLength = 4;
 };
 
 // What one renewal of the lease yields, poll by poll.
@@ -106,6 +111,11 @@ struct IpWorld {
   bool adapterIndexFails = false;
   uint32_t adapterIndexError = 1168; // ERROR_NOT_FOUND
   bool icmpCreateFails = false;
+  std::vector<uint32_t> failEcho;    // n-th IcmpSendEcho calls refused at once
+  uint32_t echoError = 11050;        // IP_GENERAL_FAILURE
+  std::vector<uint32_t> failHostByName; // n-th lookups that fail whatever the names
+  std::vector<uint32_t> failHostByAddr;
+  uint32_t lookupError = 11002;      // WSATRY_AGAIN: the name server did not answer
 };
 
 } // namespace sim

@@ -11,7 +11,7 @@ namespace sim {
 // later, never before the step above it, and, with `shown`, only once a
 // painted screen shows that text.
 struct UiEvent {
-  enum Action { Press, Release, Tap, Close, Timer, Start } action = Tap;
+  enum Action { Press, Release, Tap, Close, Timer, Start, MessageError } action = Tap;
   uint64_t at = 0;        // virtual ms
   std::u16string shown;   // empty: no text to wait for
   uint32_t x = 0, y = 0;  // Press, Release, Tap: the window's client coordinates
