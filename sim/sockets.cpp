@@ -91,7 +91,10 @@ hostent* getHostByName(const char* name) {
     setLastError(world.ip.lookupError);
     return nullptr;
   }
-  trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
+  if (found && found->addressLength != 4)
+    trace("gethostbyname", {{"name", n}, {"found", true}, {"length", found->addressLength}});
+  else
+    trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
   if (!found) {
     setLastError(11001); // WSAHOST_NOT_FOUND
     return nullptr;
