@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace sim {
 
@@ -259,9 +260,112 @@ void loadDriver(Section& s, DriverWorld& w) {
   s.done();
 }
 
+// The TOML library tests some non-ASCII characters for being whitespace
+// through a branch its authors marked unreachable, so what it does with
+// them is undefined: characters outside strings, in quoted keys, and after
+// a line-ending backslash. A scenario needs characters beyond ASCII only in
+// string values and comments; anywhere else they are refused before the
+// library sees them. Answers the line of the first such character, or 0.
+int strayCharacterLine(const std::string& text) {
+  enum class In { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+  // Plain text is in a key (a line's start, a table header, an inline
+  // table before its '=') or in a value; brackets nest arrays and tables.
+  std::vector<char> nesting; // '[' array, '{' inline table, 'h' table header
+  In in = In::Plain;
+  bool key = true, stringIsKey = false, afterBackslash = false, skippingBreak = false;
+  int line = 1;
+  size_t n = text.size();
+  auto at = [&](size_t i, const char* s) { return text.compare(i, std::strlen(s), s) == 0; };
+  // A line ends a key-value pair, unless an array or inline table is open.
+  auto lineEnds = [&] {
+    if (nesting.empty() || nesting.back() == 'h') {
+      nesting.clear();
+      key = true;
+    }
+  };
+  for (size_t i = 0; i < n; i++) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') line++;
+    bool wide = c >= 0x80;
+    switch (in) {
+      case In::Comment:
+        if (c == '\n') {
+          in = In::Plain;
+          lineEnds();
+        }
+        break;
+      case In::Basic:
+      case In::MultiBasic:
+        if (skippingBreak) {
+          // After a line-ending backslash the library looks for whitespace.
+          if (wide) return line;
+          if (c != ' ' && c != '\t' && c != '\r' && c != '\n') skippingBreak = false;
+        }
+        if (afterBackslash) {
+          afterBackslash = false;
+          if (wide) return line;
+          if (in == In::MultiBasic && (c == ' ' || c == '\t' || c == '\r' || c == '\n')) skippingBreak = true;
+          break;
+        }
+        if (wide && stringIsKey) return line;
+        if (c == '\\') {
+          afterBackslash = true;
+        } else if (in == In::Basic && (c == '"' || c == '\n')) {
+          in = In::Plain;
+          if (c == '\n') lineEnds();
+        } else if (in == In::MultiBasic && at(i, "\"\"\"")) {
+          while (i + 1 < n && text[i + 1] == '"') i++; // up to two quotes belong to the text
+          in = In::Plain;
+        }
+        break;
+      case In::Literal:
+      case In::MultiLiteral:
+        if (wide && stringIsKey) return line;
+        if (in == In::Literal && (c == '\'' || c == '\n')) {
+          in = In::Plain;
+          if (c == '\n') lineEnds();
+        } else if (in == In::MultiLiteral && at(i, "'''")) {
+          while (i + 1 < n && text[i + 1] == '\'') i++;
+          in = In::Plain;
+        }
+        break;
+      case In::Plain:
+        if (wide) return line;
+        if (c == '#') {
+          in = In::Comment;
+        } else if (c == '"' || c == '\'') {
+          stringIsKey = key;
+          bool multi = at(i, c == '"' ? "\"\"\"" : "'''");
+          in = c == '"' ? (multi ? In::MultiBasic : In::Basic) : (multi ? In::MultiLiteral : In::Literal);
+          if (multi) i += 2;
+        } else if (c == '=') {
+          key = false;
+        } else if (c == '[') {
+          nesting.push_back(key && (nesting.empty() || nesting.back() == 'h') ? 'h' : '[');
+        } else if (c == '{') {
+          nesting.push_back('{');
+          key = true;
+        } else if (c == ']' || c == '}') {
+          if (!nesting.empty()) nesting.pop_back();
+        } else if (c == ',') {
+          key = !nesting.empty() && nesting.back() == '{';
+        } else if (c == '\n') {
+          lineEnds();
+        }
+        break;
+    }
+  }
+  return 0;
+}
+
 bool loadScenario(const std::string& text, const std::string& file, World& out,
                   std::string& error) {
   Loader loader(file);
+  if (int line = strayCharacterLine(text)) {
+    error = file + ":" + std::to_string(line) +
+            ": syntax: a character beyond ASCII outside a string value or comment";
+    return false;
+  }
   toml::table root;
   try {
     root = toml::parse(text, file);

@@ -66,6 +66,10 @@ class Loader {
 bool loadScenario(const std::string& text, const std::string& file, World& out,
                   std::string& error);
 
+// The line of the first character beyond ASCII that is neither in a string
+// value nor in a comment (0: none); such text is refused before parsing.
+int strayCharacterLine(const std::string& text);
+
 // The sections of the world, each in a file of its own.
 void loadClock(Section& s, ClockWorld& w);
 void loadSystem(Section& s, SystemWorld& w);

@@ -10,16 +10,20 @@ AdapterSnapshot adapterSnapshot;
 
 namespace {
 
-bool insideBlock(const void* block, size_t bytes, const void* p, size_t size) {
+// A record of type T lies whole inside the block, at an address aligned for
+// it (a link into the middle of a field must not be followed: on the
+// device's processor a misaligned read faults).
+template <typename T>
+bool insideBlock(const void* block, size_t bytes, const T* p) {
   auto b = reinterpret_cast<uintptr_t>(block);
   auto q = reinterpret_cast<uintptr_t>(p);
-  return block && p && q >= b && size <= bytes && q - b <= bytes - size;
+  return block && p && q % alignof(T) == 0 && q >= b && sizeof(T) <= bytes && q - b <= bytes - sizeof(T);
 }
 
-bool insideSnapshot(const void* p, size_t size) {
+template <typename T>
+bool insideSnapshot(const T* p) {
   const AdapterSnapshot& s = adapterSnapshot;
-  return insideBlock(s.adapterList, s.adapterListBytes, p, size) ||
-         insideBlock(s.networkParams, s.networkParamsBytes, p, size);
+  return insideBlock(s.adapterList, s.adapterListBytes, p) || insideBlock(s.networkParams, s.networkParamsBytes, p);
 }
 
 // The adapter name, widened, against the NIC name; the name is read within
@@ -56,7 +60,7 @@ void addressText(const plat::IP_ADDRESS_STRING& in, char out[17]) {
 
 const plat::IP_ADDR_STRING* nextEntry(const plat::IP_ADDR_STRING* entry) {
   const plat::IP_ADDR_STRING* n = entry->Next;
-  return insideSnapshot(n, sizeof *n) ? n : nullptr;
+  return insideSnapshot(n) ? n : nullptr;
 }
 
 void refreshAdapters() {
@@ -79,7 +83,7 @@ void refreshAdapters() {
     // back into size afterwards.
     adapterSnapshot.adapterListBytes = held;
     const plat::IP_ADAPTER_INFO* a = list;
-    for (int n = 0; n < MAX_CHAIN && insideBlock(list, adapterSnapshot.adapterListBytes, a, sizeof *a);
+    for (int n = 0; n < MAX_CHAIN && insideBlock(list, adapterSnapshot.adapterListBytes, a);
          n++, a = a->Next) {
       if (nameIsNic(*a)) {
         adapterSnapshot.currentAdapter = a;

@@ -41,7 +41,8 @@ bool currentDhcpEnabled();
 AddressState classifyText(const char* address);
 
 // Walks a chain of address entries that lies inside the snapshot's blocks;
-// a link that leaves its block, or a chain longer than MAX_CHAIN, ends it.
+// a link that leaves its block or is not aligned for an entry, or a chain
+// longer than MAX_CHAIN, ends it.
 constexpr int MAX_CHAIN = 64;
 const plat::IP_ADDR_STRING* nextEntry(const plat::IP_ADDR_STRING* entry);
 // Copies a 16-byte address text, terminated, into out (17 bytes).

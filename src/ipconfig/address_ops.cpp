@@ -68,8 +68,12 @@ void deleteDefaultRoutes() {
   plat::DWORD answer = plat::getIpForwardTable(nullptr, &size, 0);
   // An empty answer to the sizing call means there is no table to walk.
   if (answer == 0) return;
+  // The block we own is as large as we allocated, whatever the second call
+  // writes back into size.
+  size_t held = 0;
   if (answer == plat::ERROR_INSUFFICIENT_BUFFER) {
-    table = static_cast<plat::MIB_IPFORWARDTABLE*>(plat::allocate(size));
+    held = size;
+    table = static_cast<plat::MIB_IPFORWARDTABLE*>(plat::allocate(held));
     if (!table) {
       line(u"Malloc failed, Out of Memory!");
       endProcess();
@@ -82,10 +86,7 @@ void deleteDefaultRoutes() {
     plat::release(table);
     endProcess();
   }
-  // Rows are read only as far as the block we own reaches.
-  const size_t head = offsetof(plat::MIB_IPFORWARDTABLE, table);
-  size_t room = size > head ? (size - head) / sizeof(plat::MIB_IPFORWARDROW) : 0;
-  size_t rows = table->dwNumEntries < room ? table->dwNumEntries : room;
+  size_t rows = routeRowsInBlock(table, held);
   for (size_t i = 0; i < rows; i++) {
     if (table->table[i].dwForwardDest != 0) continue;
     if (plat::deleteIpForwardEntry(&table->table[i]) != 0) {
@@ -94,6 +95,13 @@ void deleteDefaultRoutes() {
     }
   }
   plat::release(table);
+}
+
+size_t routeRowsInBlock(const plat::MIB_IPFORWARDTABLE* table, size_t blockBytes) {
+  const size_t head = offsetof(plat::MIB_IPFORWARDTABLE, table);
+  if (!table || blockBytes < sizeof table->dwNumEntries) return 0;
+  size_t room = blockBytes > head ? (blockBytes - head) / sizeof(plat::MIB_IPFORWARDROW) : 0;
+  return table->dwNumEntries < room ? table->dwNumEntries : room;
 }
 
 void releaseAndRenew() {

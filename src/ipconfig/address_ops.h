@@ -1,7 +1,10 @@
 // Changes to the device's IP configuration: a temporary address, deleting
 // addresses and default routes, releasing and renewing the DHCP lease.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+
+#include "platform/iphlp.h"
 
 constexpr int RENEW_POLLS = 8;
 constexpr unsigned RENEW_POLL_MS = 2000;
@@ -14,6 +17,10 @@ uint32_t addTemporaryAddress(const char* address, const char* mask);
 void deleteAddress(uint32_t context);
 // Deletes every IPv4 default route of the device; a failure ends the process.
 void deleteDefaultRoutes();
+// The rows of a route table that may be read: dwNumEntries, but no more
+// than lie whole in the block of blockBytes bytes that holds the table
+// (none when the block is too short for the count itself).
+size_t routeRowsInBlock(const plat::MIB_IPFORWARDTABLE* table, size_t blockBytes);
 // Releases and renews the WLAN adapter's lease and waits for the new
 // address; the outcome is the run's address state.
 void releaseAndRenew();

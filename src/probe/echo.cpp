@@ -7,17 +7,9 @@
 #include "platform/core.h"
 #include "platform/iphlp.h"
 #include "platform/sockets.h"
+#include "probe/host_entry.h"
 
 namespace {
-
-// The first address of a host entry, or INADDR_NONE when it has none (an
-// entry with an empty list, or one whose addresses are not 4 bytes long).
-uint32_t firstAddress(const plat::hostent* h) {
-  if (!h || h->h_length != 4 || !h->h_addr_list || !h->h_addr_list[0]) return plat::INADDR_NONE;
-  uint32_t a;
-  std::memcpy(&a, h->h_addr_list[0], 4);
-  return a;
-}
 
 // Sends one echo with no payload; the reply record starts zeroed, so that
 // after a send without reply it reads 0 ms from 0.0.0.0.
@@ -53,12 +45,12 @@ int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs
   if (!narrowTarget(target, text)) return -1;
   uint32_t address = plat::inetAddr(text);
   if (address == plat::INADDR_NONE) {
-    address = firstAddress(plat::getHostByName(text));
+    address = hostEntryAddress(plat::getHostByName(text));
   } else {
     uint32_t parsed = address;
     plat::hostent* h = plat::getHostByAddr(reinterpret_cast<const char*>(&parsed), 4, plat::AF_INET);
     if (h) {
-      uint32_t a = firstAddress(h);
+      uint32_t a = hostEntryAddress(h);
       if (a != plat::INADDR_NONE) address = a;
     }
   }
@@ -99,7 +91,7 @@ plat::DWORD sweepProbeWorker(void* param) {
   // The reverse lookup is made whatever the parse gave.
   plat::hostent* h = plat::getHostByAddr(reinterpret_cast<const char*>(&parsed), 4, plat::AF_INET);
   if (h) {
-    uint32_t a = firstAddress(h);
+    uint32_t a = hostEntryAddress(h);
     if (a != plat::INADDR_NONE) address = a;
   }
   if (address == plat::INADDR_NONE) plat::exitThread(0);
