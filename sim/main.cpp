@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "explore.h"
 #include "host.h"
 #include "ipstack.h"
 #include "platform/core.h"
@@ -23,7 +24,9 @@ namespace {
 
 const char* const USAGE =
     "usage: quorvelta-sim [--scenario FILE] [--root DIR] [--pace F] [--screenshot FILE]\n"
-    "                     [--trace FILE] [--quiet] [-- COMMAND LINE]\n";
+    "                     [--trace FILE] [--quiet] [-- COMMAND LINE]\n"
+    "       quorvelta-sim --explore SEED [--runs N] [--explore-out DIR] [--jobs J] [--verbose]\n"
+    "       quorvelta-sim --explore SEED --world K   (print the world of run K)\n";
 
 int usage(const char* why) {
   std::fprintf(stderr, "quorvelta-sim: %s\n%s", why, USAGE);
@@ -49,6 +52,9 @@ int main(int argc, char** argv) {
   double pace = 0;
   bool commandLineGiven = false;
   std::u16string commandLine;
+  sim::ExploreOptions explore;
+  bool exploring = false;
+  unsigned long long worldOfRun = 0;
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     auto value = [&](const char* name) -> const char* {
@@ -83,6 +89,28 @@ int main(int argc, char** argv) {
       const char* v = value("--screenshot");
       if (!v) return usage("--screenshot needs a file");
       screenshotPath = v;
+    } else if (a == "--explore" || a == "--runs" || a == "--jobs" || a == "--world") {
+      const char* v = value(a.c_str());
+      char* end = nullptr;
+      unsigned long long n = v ? std::strtoull(v, &end, 10) : 0;
+      if (!v || *end || !*v || (a != "--explore" && (n < 1 || n > 1000000)))
+        return usage((a + " needs a whole number" + (a == "--explore" ? "" : " from 1")).c_str());
+      if (a == "--explore") {
+        exploring = true;
+        explore.seed = n;
+      } else if (a == "--runs") {
+        explore.runs = int(n);
+      } else if (a == "--world") {
+        worldOfRun = n;
+      } else {
+        explore.jobs = int(n);
+      }
+    } else if (a == "--explore-out") {
+      const char* v = value("--explore-out");
+      if (!v) return usage("--explore-out needs a folder");
+      explore.outDir = v;
+    } else if (a == "--verbose") {
+      explore.verbose = true;
     } else if (a == "--quiet") {
       sim::host.echo = false;
     } else if (a == "--help" || a == "-h") {
@@ -92,6 +120,12 @@ int main(int argc, char** argv) {
       return usage(("unknown option " + a).c_str());
     }
   }
+
+  if (exploring && worldOfRun) {
+    std::fputs(sim::exploreWorld(explore.seed, worldOfRun).c_str(), stdout);
+    return 0;
+  }
+  if (exploring) return sim::exploreMain(explore);
 
   std::string text = sim::DEFAULT_SCENARIO, name = "(built-in default scenario)";
   if (!scenarioFile.empty()) {

@@ -1,0 +1,64 @@
+// The random-world explorer: `quorvelta-sim --explore SEED [--runs N]`.
+// Each run makes a world from (seed, run), runs the program on it in a
+// forked child the way the harness does, and checks what came out.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// ---- worlds ----------------------------------------------------------------
+// The scenario text (TOML) of run `run` of `seed`: the same text for the same
+// pair, every time. It loads with the normal loader, so the file written for
+// a failure is exactly what ran.
+std::string exploreWorld(uint64_t seed, uint64_t run);
+
+// ---- what a run left -------------------------------------------------------
+enum class UserEnd { None, Close, Tap };
+
+struct RunRecord {
+  int signal = 0;              // the child died of this signal (SIGALRM: the wall-clock limit)
+  int exitCode = 0;            // the simulated process's exit code
+  bool resultWritten = false;  // the child got to the end of the run
+  bool deadlock = false;       // the scheduler found every thread waiting
+  std::u16string echo;         // everything sent to the debug channel
+  bool logWritten = false;
+  std::string log;           // the log file's bytes
+  std::u16string lastFrame;  // the text the last paint drew (the view)
+  // From the trace.
+  bool windowCreated = false;
+  bool workerStarted = false;       // the first CreateThread (the run's) succeeded
+  UserEnd userEnd = UserEnd::None;  // the first message that closes the window
+  bool idleTap = false;             // the user's tap once the program was idle
+  int exitProcessCode = -1;         // the ExitProcess request, if any
+};
+
+// Reads the facts above from a trace (JSON lines).
+void readTraceFacts(const std::string& trace, RunRecord& r);
+
+// The properties every run must have; one text per violation, each
+// beginning with the property's name.
+std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder);
+
+// The newest part of an echoed console text that the console keeps (it drops
+// its oldest whole lines past 8191 characters or 2047 completed lines).
+std::u16string keptConsoleText(const std::u16string& echo);
+// Console text as the log holds it: the device's code page (ISO 8859-1, one
+// '?' for anything else, a surrogate pair included).
+std::string logBytes(const std::u16string& text);
+
+// ---- the explorer ----------------------------------------------------------
+struct ExploreOptions {
+  uint64_t seed = 1;
+  int runs = 100;
+  std::string outDir = ".";   // where the world of a failed run is written
+  int jobs = 4;               // runs at once (each is mostly waiting)
+  int timeLimitSeconds = 20;  // per run, wall clock: beyond it the run hangs
+  bool verbose = false;       // one line per run
+};
+
+// Runs the exploration; answers the process exit code (0: no failure).
+int exploreMain(const ExploreOptions& o);
+
+}  // namespace sim

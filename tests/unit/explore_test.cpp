@@ -1,0 +1,364 @@
+// The random-world explorer: its worlds load and vary, and its properties
+// catch the faults they name (each case breaks one thing in a run that is
+// otherwise sound).
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "explore.h"
+#include "scenario.h"
+
+namespace {
+
+std::u16string u16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+std::string lines(std::initializer_list<const char*> l) {
+  std::string out;
+  for (const char* x : l) out += std::string(x) + "\r\n";
+  return out;
+}
+
+const std::string HEAD =
+    lines({"Olvash Quorvelta V0.18", "======================", "12/07/26 9:30:00 local, 8:30 GMT ",
+           "-Searching for NDIS WLAN NIC.....OK", "Found : WLAGN1",
+           "-Scanning WLANs .... 2 APs found:", "SSID          BSSID              RSSI CH WP",
+           "Cafe          00.1a.70.3c.12.01 -58dB 6ch O",
+           "Guest         00.14.bf.52.0e.9a -71dB11ch O", "-Current state.... DISSASSOCIATED"});
+
+std::string failedPass(const char* ssid, const char* bssid, int left) {
+  std::string count = (left < 10 && left >= 0 ? " " : "") + std::to_string(left);
+  return lines({"-Trying to associate with...."}) + "Node: " + ssid +
+         std::string(18 - std::string(ssid).size(), ' ') + " " + bssid + "\r\n" + "     " + ssid +
+         " ..Associated in  2s \r\n" +
+         lines({"     NIC DHCP Enabled", "     Actual IP Address: 192.168.1.5",
+                "-Testing Internet connection....Error.", "-Trying to get a valid IP. Try 1",
+                "     Not working IP Addr.: 192.168.1.5", "     Renewing .Renewed in  0s ",
+                "     Got valid IP Add.:192.168.1.5", "-Testing Internet connection....Error.",
+                "Valid IP but no internet connection. Check:", "   IP Address.",
+                "   Default Gateway.", "   May work with proxy configuration.",
+                "-Connection data:", "DNS Servers:       10.0.0.1"}) +
+         count + " Available nodes more...  \r\n";
+}
+
+const std::string SUCCESS_PASS =
+    lines({"-Trying to associate with....", "Node: Guest              00.14.bf.52.0e.9a",
+           "     Guest .Associated in  0s ", "     NIC DHCP Enabled",
+           "     Actual IP Address: 192.168.20.114", "-Testing Internet connection....OK:   23ms",
+           "1.1.1.1", "-Testing DNS resolution....OK:   31ms",
+           "Already connected to Internet. Exiting OK", "-Connection data:",
+           "   Lease Obtained: 12/07/26 7:12:45 local", "DNS Servers:       192.168.20.1"});
+
+const std::string CLOSING = lines({" ", "Tap screen to exit. "});
+
+// A sound run: one failed node, then success, closed by the idle tap.
+sim::RunRecord soundRun(const std::string& text) {
+  sim::RunRecord r;
+  r.resultWritten = true;
+  r.echo = u16(text);
+  r.logWritten = true;
+  r.log = text;
+  // The view of a run that stopped writing: its last lines.
+  size_t last = r.echo.rfind(u"-Trying to associate with....");
+  r.lastFrame = last == std::u16string::npos ? r.echo : r.echo.substr(last);
+  r.windowCreated = true;
+  r.workerStarted = true;
+  r.userEnd = sim::UserEnd::Tap;
+  r.idleTap = true;
+  r.exitProcessCode = 0;
+  return r;
+}
+
+const std::string GOOD = HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 1) + SUCCESS_PASS + CLOSING;
+
+// The names of the violations found, in order.
+std::vector<std::string> names(const sim::RunRecord& r, bool temp = true) {
+  std::vector<std::string> out;
+  for (const std::string& v : sim::checkRun(r, temp)) out.push_back(v.substr(0, v.find(':')));
+  return out;
+}
+
+bool has(const std::vector<std::string>& v, const char* name) {
+  return std::find(v.begin(), v.end(), name) != v.end();
+}
+
+// ---- worlds -------------------------------------------------------------------
+
+TEST(ExploreWorlds, EveryWorldLoadsAndTheSamePairGivesTheSameWorld) {
+  for (uint64_t seed : {1u, 2u, 77u}) {
+    for (uint64_t run = 1; run <= 150; run++) {
+      std::string text = sim::exploreWorld(seed, run);
+      sim::World w;
+      std::string error;
+      ASSERT_TRUE(sim::loadScenario(text, "world", w, error))
+          << "seed " << seed << " run " << run << ": " << error << "\n"
+          << text;
+      EXPECT_EQ(text, sim::exploreWorld(seed, run));
+    }
+  }
+  EXPECT_NE(sim::exploreWorld(1, 1), sim::exploreWorld(1, 2));
+  EXPECT_NE(sim::exploreWorld(1, 1), sim::exploreWorld(2, 1));
+}
+
+TEST(ExploreWorlds, ReasonableWorldsDominateAndHostileOnesCoverTheInjectedFailures) {
+  int reasonable = 0, withNetworks = 0;
+  std::vector<std::string> wanted = {"fail_adapters_info",
+                                     "fail_network_params",
+                                     "fail_add_address",
+                                     "fail_delete_address",
+                                     "adapter_index_fails",
+                                     "icmp_create_fails",
+                                     "fail_thread_starts",
+                                     "max_threads",
+                                     "fail_allocations",
+                                     "[[radio.refuse]]",
+                                     "delete_fails",
+                                     "temp_folder = false",
+                                     "register_fails",
+                                     "create_fails",
+                                     "action = \"close\"",
+                                     "action = \"start\"",
+                                     "action = \"press\"",
+                                     "action = \"timer\"",
+                                     "shown = ",
+                                     "ssid_bytes",
+                                     "rssi_upper_half",
+                                     "result = \"apipa\"",
+                                     "result = \"refused\"",
+                                     "release_error",
+                                     "associated = ",
+                                     "command_line",
+                                     "opens = false",
+                                     "repeat = "};
+  std::vector<int> seen(wanted.size(), 0);
+  for (uint64_t run = 1; run <= 600; run++) {
+    std::string text = sim::exploreWorld(5, run);
+    reasonable += text.find("(hostile)") == std::string::npos;
+    withNetworks += text.find("[[radio.network]]") != std::string::npos;
+    for (size_t i = 0; i < wanted.size(); i++) seen[i] += text.find(wanted[i]) != std::string::npos;
+  }
+  EXPECT_GT(reasonable, 600 * 6 / 10);
+  EXPECT_GT(withNetworks, 600 * 9 / 10);
+  for (size_t i = 0; i < wanted.size(); i++) EXPECT_GT(seen[i], 0) << wanted[i];
+}
+
+// ---- the console's text --------------------------------------------------------
+
+TEST(ExploreConsoleText, KeepsTheNewestWholeLinesThatFit) {
+  std::u16string small = u16(GOOD);
+  EXPECT_EQ(sim::keptConsoleText(small), small);
+
+  std::u16string big;
+  for (int i = 0; i < 500; i++) big += u16("line number " + std::to_string(i) + "\r\n");
+  std::u16string kept = sim::keptConsoleText(big);
+  EXPECT_LE(kept.size(), 8191u);
+  EXPECT_EQ(kept, big.substr(big.size() - kept.size()));
+  EXPECT_EQ(kept.substr(0, 5), u"line ");
+  // One more line would not have fitted.
+  size_t before = big.rfind(u"line ", big.size() - kept.size() - 1);
+  EXPECT_GT(big.size() - before, 8191u);
+
+  std::u16string many;
+  for (int i = 0; i < 3000; i++) many += u"\r\n";
+  EXPECT_EQ(sim::keptConsoleText(many).size(), 2047u * 2);
+}
+
+TEST(ExploreConsoleText, LogBytesUseTheCodePage) {
+  std::u16string t = u"a\u00e9\u2013";
+  t += char16_t(0xD83D);
+  t += char16_t(0xDCF6);
+  t += u"z";
+  EXPECT_EQ(sim::logBytes(t), std::string("a\xe9??z"));
+}
+
+TEST(ExploreTrace, ReadsTheFactsOfTheRun) {
+  sim::RunRecord r;
+  sim::readTraceFacts(
+      "{\"t\":0,\"thread\":1,\"call\":\"CreateWindowEx\",\"ok\":true}\n"
+      "{\"t\":0,\"thread\":1,\"call\":\"CreateThread\",\"stack\":0,\"ok\":true}\n"
+      "{\"t\":9,\"thread\":2,\"call\":\"CreateThread\",\"stack\":65536,\"ok\":false}\n"
+      "{\"t\":9,\"thread\":1,\"call\":\"DispatchMessage\",\"msg\":\"WM_LBUTTONUP\",\"x\":215,\"y\":"
+      "233}\n"
+      "{\"t\":9,\"thread\":1,\"call\":\"DispatchMessage\",\"msg\":\"WM_LBUTTONUP\",\"x\":215,\"y\":"
+      "239}\n"
+      "{\"t\":9,\"thread\":1,\"call\":\"DispatchMessage\",\"msg\":\"WM_CLOSE\",\"number\":16}\n"
+      "{\"t\":9,\"thread\":1,\"call\":\"ExitProcess\",\"code\":0}\n",
+      r);
+  EXPECT_TRUE(r.windowCreated);
+  EXPECT_TRUE(r.workerStarted);             // the first thread is the run's
+  EXPECT_EQ(r.userEnd, sim::UserEnd::Tap);  // y 239 lies below the down box
+  EXPECT_FALSE(r.idleTap);
+  EXPECT_EQ(r.exitProcessCode, 0);
+}
+
+// ---- the properties ------------------------------------------------------------
+
+TEST(ExploreProperties, ASoundRunPasses) {
+  EXPECT_TRUE(sim::checkRun(soundRun(GOOD), true).empty())
+      << sim::checkRun(soundRun(GOOD), true)[0];
+}
+
+TEST(ExploreProperties, EndingsAreTheClosingLinesOrADocumentedExit) {
+  sim::RunRecord cut = soundRun(HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 1));
+  EXPECT_TRUE(has(names(cut), "no-closing-lines"));  // idle, yet not closed
+  cut.idleTap = false;
+  EXPECT_TRUE(names(cut).empty());  // the user's own tap cut it short
+  cut.userEnd = sim::UserEnd::None;
+  cut.logWritten = false;
+  EXPECT_TRUE(has(names(cut), "no-closing-lines"));
+
+  sim::RunRecord one = soundRun(HEAD + lines({"Could not delete old gateway"}));
+  one.exitCode = 1;
+  one.userEnd = sim::UserEnd::None;
+  one.logWritten = false;
+  EXPECT_TRUE(names(one).empty());
+  one.echo = u16(HEAD + lines({"     IP Address Deleted."}));
+  EXPECT_TRUE(has(names(one), "undocumented-exit"));
+  one.exitCode = 4;
+  EXPECT_TRUE(has(names(one), "exit-code"));
+}
+
+TEST(ExploreProperties, CrashesHangsAndDeadlocksAreNamed) {
+  sim::RunRecord r = soundRun(GOOD);
+  r.signal = SIGALRM;
+  EXPECT_EQ(names(r), std::vector<std::string>{"hang"});
+  r.signal = SIGSEGV;
+  EXPECT_EQ(names(r), std::vector<std::string>{"crash"});
+  r.signal = 0;
+  r.deadlock = true;
+  EXPECT_EQ(names(r), std::vector<std::string>{"deadlock"});
+}
+
+TEST(ExploreProperties, EveryPassEndsInOneVerdictAndTheCountFallsByOne) {
+  std::string two = failedPass("Cafe", "00.1a.70.3c.12.01", 1);
+  two += "10 Available nodes more...  \r\n";
+  EXPECT_TRUE(has(names(soundRun(HEAD + two + SUCCESS_PASS + CLOSING)), "pass-two-verdicts"));
+
+  std::string none = failedPass("Cafe", "00.1a.70.3c.12.01", 1);
+  none.erase(none.rfind(" 1 Available"));
+  EXPECT_TRUE(has(names(soundRun(HEAD + none + SUCCESS_PASS + CLOSING)), "pass-without-verdict"));
+
+  std::string skip = HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 2) +
+                     failedPass("Guest", "00.14.bf.52.0e.9a", 0) + CLOSING;
+  EXPECT_TRUE(has(names(soundRun(skip)), "count-skips"));
+
+  std::string below = HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 0) +
+                      failedPass("Guest", "00.14.bf.52.0e.9a", -1) + CLOSING;
+  std::vector<std::string> v = names(soundRun(below));
+  EXPECT_TRUE(has(v, "count-below-zero"));
+  EXPECT_TRUE(has(v, "pass-after-last-node"));
+
+  std::string after = HEAD + SUCCESS_PASS + failedPass("Cafe", "00.1a.70.3c.12.01", 0) + CLOSING;
+  EXPECT_TRUE(has(names(soundRun(after)), "pass-after-success"));
+
+  std::string noDns = GOOD;
+  noDns.replace(noDns.find("-Testing DNS resolution....OK:   31ms"), 37,
+                "-Testing DNS resolution....ERROR");
+  EXPECT_TRUE(has(names(soundRun(noDns)), "success-without-dns"));
+
+  std::string four = HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 3) +
+                     failedPass("Cafe", "00.1a.70.3c.12.01", 2) +
+                     failedPass("Cafe", "00.1a.70.3c.12.01", 1) + SUCCESS_PASS + CLOSING;
+  EXPECT_TRUE(has(names(soundRun(four)), "too-many-passes"));  // 4 passes, 2 networks
+}
+
+TEST(ExploreProperties, NoLineIsTorn) {
+  auto torn = [](std::string text, const char* from, const char* to) {
+    text.replace(text.find(from), std::string(from).size(), to);
+    return has(names(soundRun(text)), "torn-line");
+  };
+  // A probe's line inside a heading and its completion.
+  EXPECT_TRUE(torn(GOOD, "-Testing DNS resolution....OK:   31ms",
+                   "-Testing DNS resolution....1.0  192.168.0.1\r\nOK:   31ms"));
+  // Two probes on one line, and other text after a probe's address.
+  std::string sweep =
+      lines({"-Trying to find usual AP configurations...", "     IP address added: 192.168.0.133",
+             "...............1.0  192.168.0.1", "................", "     IP Address Deleted.",
+             "     No valid Internet gateway found."});
+  std::string withSweep = GOOD;
+  withSweep.insert(withSweep.find("     Got valid IP Add."), sweep);
+  EXPECT_FALSE(has(names(soundRun(withSweep)), "torn-line"));
+  EXPECT_FALSE(has(names(soundRun(withSweep)), "sweep-dots"));
+  EXPECT_TRUE(torn(withSweep, "1.0  192.168.0.1", "1.0  1.0  192.168.0.2192.168.0.1"));
+  EXPECT_TRUE(torn(withSweep, "1.0  192.168.0.1", "1.0  192.168.0.1."));
+  // A heading completed twice, or not at all.
+  EXPECT_TRUE(torn(GOOD, "-Testing Internet connection....OK:   23ms",
+                   "-Testing Internet connection....-Testing Internet connection....OK:   23ms"));
+  EXPECT_TRUE(torn(GOOD, "-Current state.... DISSASSOCIATED", "-Current state.... "));
+  EXPECT_TRUE(torn(GOOD, "     Guest .Associated in  0s ", "     Guest .Associated in "));
+  // The sweep writes 31 dots whatever answers.
+  std::string short1 = withSweep;
+  short1.replace(short1.find("................\r\n"), 3, "..");
+  EXPECT_TRUE(has(names(soundRun(short1)), "sweep-dots"));
+}
+
+TEST(ExploreProperties, TheLogIsTheConsoleText) {
+  sim::RunRecord r = soundRun(GOOD);
+  r.log.pop_back();
+  EXPECT_TRUE(has(names(r), "log-differs"));
+  r = soundRun(GOOD);
+  r.logWritten = false;
+  r.log.clear();
+  EXPECT_TRUE(has(names(r), "log-missing"));
+  EXPECT_TRUE(names(r, false).empty());  // no \Temp folder: nothing to write to
+  r = soundRun(GOOD);
+  r.userEnd = sim::UserEnd::Close;
+  r.idleTap = false;
+  EXPECT_TRUE(has(names(r), "log-written"));  // closed from outside: no log
+
+  // Cut short by a tap: the console as it stood then.
+  std::string part = HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 1);
+  r = soundRun(part + "-Trying to associate with....\r\n");
+  r.idleTap = false;
+  r.log = part;
+  EXPECT_TRUE(names(r).empty());
+  r.log = part.substr(0, 100) + "x" + part.substr(101);
+  EXPECT_TRUE(has(names(r), "log-differs"));
+}
+
+TEST(ExploreProperties, AFullConsoleLogsItsNewestWholeLines) {
+  std::string text = HEAD;
+  for (int i = 0; i < 400; i++) text += "1.0  192.168.0." + std::to_string(i % 250) + "\r\n";
+  text += SUCCESS_PASS + CLOSING;
+  sim::RunRecord r = soundRun(text);
+  r.log = sim::logBytes(sim::keptConsoleText(r.echo));
+  r.lastFrame = r.echo.substr(r.echo.size() - CLOSING.size());
+  EXPECT_TRUE(names(r).empty()) << sim::checkRun(r, true)[0];
+  r.log = text.substr(text.size() - 8191);  // not from a line start
+  EXPECT_TRUE(has(names(r), "log-differs"));
+  r.log = text;  // nothing dropped
+  EXPECT_TRUE(has(names(r), "log-differs"));
+}
+
+TEST(ExploreProperties, TheViewIsTheTextFromALineStart) {
+  sim::RunRecord r = soundRun(GOOD);
+  r.lastFrame = r.echo.substr(3, 200);  // inside the banner line
+  EXPECT_TRUE(has(names(r), "view"));
+  r.lastFrame = r.echo.substr(0, 200);  // cut short of the view's bound
+  EXPECT_TRUE(has(names(r), "view"));
+  size_t line = r.echo.find(u"Node: ");
+  r.lastFrame = r.echo.substr(line);  // all of it from a line start
+  EXPECT_TRUE(names(r).empty());
+  r.lastFrame = std::u16string(1153, u'x');
+  EXPECT_TRUE(has(names(r), "view"));
+}
+
+TEST(ExploreProperties, WithoutAWindowOrARunNothingIsWritten) {
+  sim::RunRecord r = soundRun(GOOD);
+  r.windowCreated = false;
+  r.userEnd = sim::UserEnd::None;
+  r.idleTap = false;
+  r.logWritten = false;
+  EXPECT_TRUE(has(names(r), "output-without-run"));
+  r.echo.clear();
+  r.lastFrame.clear();
+  EXPECT_TRUE(names(r).empty());
+
+  sim::RunRecord idle = soundRun("");
+  idle.workerStarted = false;
+  idle.lastFrame.clear();
+  EXPECT_TRUE(names(idle).empty());  // the idle tap saves an empty log
+}
+
+}  // namespace
