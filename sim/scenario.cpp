@@ -260,19 +260,25 @@ void loadDriver(Section& s, DriverWorld& w) {
   s.done();
 }
 
-// The TOML library tests some non-ASCII characters for being whitespace
+// The TOML library tests some characters beyond ASCII for being whitespace
 // through a branch its authors marked unreachable, so what it does with
-// them is undefined: characters outside strings, in quoted keys, and after
-// a line-ending backslash. A scenario needs characters beyond ASCII only in
-// string values and comments; anywhere else they are refused before the
-// library sees them. Answers the line of the first such character, or 0.
+// them is undefined. It makes that test wherever it looks for the end of a
+// token: outside strings, in quoted keys, after a line-ending backslash,
+// and in whatever follows a bare value (a number, say) up to the next
+// blank, comma or bracket. A scenario needs such characters only in string
+// values and comments, so every other place is refused before the library
+// sees the text. A string counts as a value only when it is the first
+// token after '=', after an array's '[' or after a comma in an array.
+// Answers the line of the first character refused, or 0.
 int strayCharacterLine(const std::string& text) {
   enum class In { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral };
-  // Plain text is in a key (a line's start, a table header, an inline
-  // table before its '=') or in a value; brackets nest arrays and tables.
-  std::vector<char> nesting; // '[' array, '{' inline table, 'h' table header
+  // '[' array, '{' inline table, 'h' table header
+  std::vector<char> nesting;
   In in = In::Plain;
-  bool key = true, stringIsKey = false, afterBackslash = false, skippingBreak = false;
+  bool key = true;         // plain text is in a key
+  bool valueStart = false; // the next token starts a value
+  bool guarded = false;    // the open string is no value: ASCII only
+  bool afterBackslash = false, skippingBreak = false;
   int line = 1;
   size_t n = text.size();
   auto at = [&](size_t i, const char* s) { return text.compare(i, std::strlen(s), s) == 0; };
@@ -281,8 +287,10 @@ int strayCharacterLine(const std::string& text) {
     if (nesting.empty() || nesting.back() == 'h') {
       nesting.clear();
       key = true;
+      valueStart = false;
     }
   };
+  auto blank = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   for (size_t i = 0; i < n; i++) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c == '\n') line++;
@@ -297,17 +305,16 @@ int strayCharacterLine(const std::string& text) {
       case In::Basic:
       case In::MultiBasic:
         if (skippingBreak) {
-          // After a line-ending backslash the library looks for whitespace.
           if (wide) return line;
-          if (c != ' ' && c != '\t' && c != '\r' && c != '\n') skippingBreak = false;
+          if (!blank(c)) skippingBreak = false;
         }
         if (afterBackslash) {
           afterBackslash = false;
           if (wide) return line;
-          if (in == In::MultiBasic && (c == ' ' || c == '\t' || c == '\r' || c == '\n')) skippingBreak = true;
+          if (in == In::MultiBasic && blank(c)) skippingBreak = true;
           break;
         }
-        if (wide && stringIsKey) return line;
+        if (wide && guarded) return line;
         if (c == '\\') {
           afterBackslash = true;
         } else if (in == In::Basic && (c == '"' || c == '\n')) {
@@ -320,11 +327,11 @@ int strayCharacterLine(const std::string& text) {
         break;
       case In::Literal:
       case In::MultiLiteral:
-        if (wide && stringIsKey) return line;
+        if (wide && guarded) return line;
         if (in == In::Literal && (c == '\'' || c == '\n')) {
           in = In::Plain;
           if (c == '\n') lineEnds();
-        } else if (in == In::MultiLiteral && at(i, "'''")) {
+        } else if (in == In::MultiLiteral && at(i, "\'\'\'")) {
           while (i + 1 < n && text[i + 1] == '\'') i++;
           in = In::Plain;
         }
@@ -334,23 +341,33 @@ int strayCharacterLine(const std::string& text) {
         if (c == '#') {
           in = In::Comment;
         } else if (c == '"' || c == '\'') {
-          stringIsKey = key;
-          bool multi = at(i, c == '"' ? "\"\"\"" : "'''");
+          guarded = !valueStart;
+          valueStart = false;
+          bool multi = at(i, c == '"' ? "\"\"\"" : "\'\'\'");
           in = c == '"' ? (multi ? In::MultiBasic : In::Basic) : (multi ? In::MultiLiteral : In::Literal);
           if (multi) i += 2;
         } else if (c == '=') {
+          valueStart = key; // a second '=' starts nothing
           key = false;
         } else if (c == '[') {
-          nesting.push_back(key && (nesting.empty() || nesting.back() == 'h') ? 'h' : '[');
+          bool header = key && (nesting.empty() || nesting.back() == 'h');
+          nesting.push_back(header ? 'h' : '[');
+          valueStart = !header;
         } else if (c == '{') {
           nesting.push_back('{');
           key = true;
+          valueStart = false;
         } else if (c == ']' || c == '}') {
           if (!nesting.empty()) nesting.pop_back();
+          valueStart = false;
         } else if (c == ',') {
-          key = !nesting.empty() && nesting.back() == '{';
+          bool table = !nesting.empty() && nesting.back() == '{';
+          key = table;
+          valueStart = !table;
         } else if (c == '\n') {
           lineEnds();
+        } else if (!blank(c)) {
+          valueStart = false;
         }
         break;
     }

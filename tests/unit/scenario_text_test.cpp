@@ -20,6 +20,8 @@ TEST(ScenarioText, CharactersBeyondAsciiOnlyInValuesAndComments) {
       "s = '''\xc3\xa9'''\n",
       "s = \"a\\\"\xc3\xa9\"\n",  // an escaped quote does not end the string
       "s = \"\"\"a\\\n  b\xc3\xa9\"\"\"\n",
+      "x = [ # c\n  \"\xc3\xa9\" ]\n",
+      "x = [[\"\xc3\xa9\"], [\"\xc3\xbc\"]]\n",
   };
   for (const char* t : fine) EXPECT_EQ(sim::strayCharacterLine(t), 0) << t;
 
@@ -37,6 +39,11 @@ TEST(ScenarioText, CharactersBeyondAsciiOnlyInValuesAndComments) {
       {"s = \"\"\"a\\\n \xc3\xa9\"\"\"\n", 2},  // after a line-ending backslash
       {"s = \"\\\xc3\xa9\"\n", 1},              // an escape
       {"x = 1\xc3\xa9\n", 1},                   // after a value
+      {"1=1='\xc9\xa2\x02"
+       "1",
+       1},                                // a string in a bare value's junk
+      {"x = \"a\" \"\xc3\xa9\"\n", 1},    // a second string
+      {"x = [ 1\n \"\xc3\xa9\" ]\n", 2},  // no comma before it
       {"[\xef\xb9\xbfip!\x1f"
        "9(==[\x01\x01\x0e=",
        1},  // the fuzzer's input
