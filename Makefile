@@ -6,7 +6,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 WIN_BUILD ?= build-win
 
-.PHONY: all deps build demo test unit asan tsan fuzz windows wine clean
+.PHONY: all deps build demo test unit asan tsan fuzz bench windows wine clean
 
 all: build
 
@@ -39,6 +39,11 @@ tsan: deps
 
 fuzz: deps
 	@scripts/fuzz.sh $(BUILD)/fuzz
+
+# The figures of docs/performance.md (not part of `make test`: timings are
+# measured, not tested). Takes about four minutes, most of it the pace-1 run.
+bench: deps
+	@scripts/bench.sh $(BUILD)
 
 # The product, quorvelta.exe, cross-built with MinGW-w64 (docs/windows.md).
 windows:
