@@ -1,6 +1,8 @@
 #include "scheduler.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,10 +20,21 @@ namespace {
 
 enum class State { Ready, Running, Waiting, Done };
 
+// A thread stack of our own, above a guard page. Stacks are used again once
+// the thread on them has been joined: a sweep starts almost a thousand
+// short-lived threads, and mapping, faulting in and unmapping a fresh stack
+// for each was most of a run's time.
+struct Stack {
+  void* base = nullptr; // lowest usable byte
+  size_t bytes = 0;
+};
+
 struct Thread {
   int id = 0;
   std::string name;
   std::function<void()> body;
+  pthread_t handle{};
+  Stack stack;
   State state = State::Ready;
   const void* waitKey = nullptr;
   const char* what = "";
@@ -56,6 +69,10 @@ struct Sched {
   std::function<bool()> idleHook;
   int live = 0;
   int peak = 0;
+  int stacks = 0; // mapped so far
+  std::vector<Stack> freeStacks;
+  std::vector<Thread*> unjoined; // ended, not yet joined
+  std::chrono::steady_clock::time_point paceStart;
 };
 
 Sched S;
@@ -97,9 +114,12 @@ Thread* pickNext() {
       S.timed.pop();
       if (e.thread && (e.thread->state != State::Waiting || e.thread->waitGen != e.gen)) continue;
       if (e.when > S.clock) {
+        // Paced against the run's start, not step by step, so that the
+        // time spent computing and the sleeps' own lateness do not add up.
         if (S.pace > 0) {
-          std::this_thread::sleep_for(
-              std::chrono::duration<double, std::milli>(double(e.when - S.clock) * S.pace));
+          std::this_thread::sleep_until(
+              S.paceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                std::chrono::duration<double, std::milli>(double(e.when) * S.pace)));
         }
         S.clock = e.when;
       }
@@ -160,11 +180,48 @@ void* threadMain(void* arg) {
   endThread();
 }
 
+// Stacks of joined threads go back to the pool.
+void reapEnded() {
+  size_t kept = 0;
+  for (Thread* t : S.unjoined) {
+    if (pthread_tryjoin_np(t->handle, nullptr) == 0) {
+      S.freeStacks.push_back(t->stack);
+      t->stack = Stack{};
+    } else {
+      S.unjoined[kept++] = t;
+    }
+  }
+  S.unjoined.resize(kept);
+}
+
+// A stack of at least `bytes`, from the pool or newly mapped; an empty one
+// when no memory is left.
+Stack takeStack(size_t bytes) {
+  reapEnded();
+  for (size_t i = 0; i < S.freeStacks.size(); i++) {
+    if (S.freeStacks[i].bytes >= bytes) {
+      Stack st = S.freeStacks[i];
+      S.freeStacks[i] = S.freeStacks.back();
+      S.freeStacks.pop_back();
+      return st;
+    }
+  }
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  bytes = (bytes + page - 1) / page * page;
+  void* m = mmap(nullptr, bytes + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK,
+                 -1, 0);
+  if (m == MAP_FAILED) return Stack{};
+  mprotect(m, page, PROT_NONE); // the guard below the stack
+  S.stacks++;
+  return Stack{static_cast<char*>(m) + page, bytes};
+}
+
 } // namespace
 
 void schedConfigure(double pace) { S.pace = pace; }
 
 RunResult schedRun(const char* name, std::function<void()> first) {
+  S.paceStart = std::chrono::steady_clock::now();
   schedSpawn(name, std::move(first), 0);
   Thread* t = S.ready.front();
   S.ready.pop_front();
@@ -180,17 +237,20 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
   t->name = name;
   t->body = std::move(body);
   Thread* raw = t.get();
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-  // Sanitizer runtimes need room of their own; never go below 256 KiB.
-  size_t stack = std::max<size_t>(stackBytes, 256 * 1024);
-  pthread_attr_setstacksize(&attr, stack);
   S.threads.push_back(std::move(t));
-  pthread_t handle;
-  int rc = pthread_create(&handle, &attr, threadMain, raw);
-  pthread_attr_destroy(&attr);
+  // Sanitizer runtimes need room of their own; never go below 256 KiB.
+  raw->stack = takeStack(std::max<size_t>(stackBytes, 256 * 1024));
+  int rc = -1;
+  if (raw->stack.base) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstack(&attr, raw->stack.base, raw->stack.bytes);
+    rc = pthread_create(&raw->handle, &attr, threadMain, raw);
+    pthread_attr_destroy(&attr);
+  }
   if (rc != 0) {
+    if (raw->stack.base) S.freeStacks.push_back(raw->stack);
+    raw->stack = Stack{};
     raw->state = State::Done;
     return 0;
   }
@@ -250,6 +310,8 @@ void endThread() {
   Thread* me = self;
   me->state = State::Done;
   S.live--;
+  // Joined, and its stack used again, once the real thread has left it.
+  S.unjoined.push_back(me);
   Thread* next = pickNext();
   if (next) handTo(next);
   // Leave the real thread; its record stays for the report.
@@ -270,5 +332,6 @@ void at(Ms when, std::function<void()> event) {
 void setIdleHook(std::function<bool()> hook) { S.idleHook = std::move(hook); }
 int liveThreads() { return S.live; }
 int peakThreads() { return S.peak; }
+int stacksMapped() { return S.stacks; }
 
 } // namespace sim

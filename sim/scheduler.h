@@ -54,5 +54,8 @@ void setIdleHook(std::function<bool()> hook);
 // Threads alive now and at most at once in this run.
 int liveThreads();
 int peakThreads();
+// Thread stacks mapped so far: those of ended threads are used again, so
+// this stays near the peak of threads alive at once.
+int stacksMapped();
 
 } // namespace sim
