@@ -24,16 +24,17 @@ echo "== console appends, 1 and 8 writers (Google Benchmark)"
 "$build/tests/qv-bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_min_time=1
 
-# One harness run: leaves the wall time (ms) in $wall and the peak RSS (KiB)
-# in $rss.
+# One harness run: leaves the wall time (ms) in $wall, the processor time
+# (user + system, ms) in $cpu and the peak RSS (KiB) in $rss.
 run() { # scenario pace
   rm -rf "$out/root"
   start=$(date +%s%N)
-  /usr/bin/time -f %M -o "$out/rss" "$sim" --scenario "scenarios/$1.toml" --root "$out/root" \
+  /usr/bin/time -f '%M %U %S' -o "$out/rss" "$sim" --scenario "scenarios/$1.toml" --root "$out/root" \
     --pace "$2" --quiet >/dev/null || true
   end=$(date +%s%N)
   wall=$(((end - start) / 1000000))
-  rss=$(tail -n 1 "$out/rss")
+  rss=$(tail -n 1 "$out/rss" | cut -d' ' -f1)
+  cpu=$(tail -n 1 "$out/rss" | awk '{printf "%.0f", ($2 + $3) * 1000}')
 }
 
 # The virtual duration of a run: the time of its trace's last record.
@@ -46,23 +47,27 @@ virtual() { # scenario
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 echo
-echo "== harness at pace 0 (median of $runs runs)"
-printf '%-22s %10s %12s %14s %12s %12s\n' scenario "wall ms" "virtual ms" "sim s/wall s" "peak RSS KiB" threads_peak
+echo "== harness at pace 0 (median and best of $runs runs; load average $(cut -d' ' -f1 /proc/loadavg))"
+printf '%-20s %8s %7s %7s %11s %13s %13s %13s\n' scenario "wall ms" "(best)" "cpu ms" "virtual ms" "sim s/wall s" "peak RSS KiB" "threads_peak"
 for s in recovery-sweep recovery-worst-case default; do
   v=$(virtual "$s")
   peak=$(tail -n 1 "$out/$s.jsonl" | sed 's/.*"threads_peak":\([0-9]*\).*/\1/')
   : >"$out/walls"
+  : >"$out/cpus"
   : >"$out/rsss"
   i=0
   while [ "$i" -lt "$runs" ]; do
     run "$s" 0
     echo "$wall" >>"$out/walls"
+    echo "$cpu" >>"$out/cpus"
     echo "$rss" >>"$out/rsss"
     i=$((i + 1))
   done
   w=$(median <"$out/walls")
+  best=$(sort -n "$out/walls" | head -n 1)
+  c=$(median <"$out/cpus")
   r=$(sort -n "$out/rsss" | tail -n 1)
-  printf '%-22s %10s %12s %14s %12s %12s\n' "$s" "$w" "$v" \
+  printf '%-20s %8s %7s %7s %11s %13s %13s %13s\n' "$s" "$w" "$best" "$c" "$v" \
     "$(awk -v v="$v" -v w="$w" 'BEGIN {printf "%.0f", (w > 0 ? v / w : 0)}')" "$r" "$peak"
 done
 
@@ -87,7 +92,9 @@ fi
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   echo
   echo "== quorvelta.exe"
-  cmake -S . -B "$build/win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+  toolchain=
+  [ -f "$build/win/CMakeCache.txt" ] || toolchain=-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+  cmake -S . -B "$build/win" $toolchain -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build/win" -j "$(nproc)" --target quorvelta >/dev/null
   echo "size  $(stat -c %s "$build/win/quorvelta.exe") bytes"
 fi
