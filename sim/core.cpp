@@ -85,6 +85,23 @@ static_assert(sizeof(SimCs) <= sizeof(plat::CRITICAL_SECTION));
 
 thread_local char ownerTag; // its address names the calling thread
 
+// Whether a thread releasing a lock gives way now ([system] preempt). Only
+// the baton holder draws, so the stream is the same on every run.
+bool preemptNow() {
+  static uint64_t state = 0;
+  static bool seeded = false;
+  const SystemWorld& w = world.system;
+  if (w.preemptPercent == 0) return false;
+  if (!seeded) {
+    state = w.preemptSeed;
+    seeded = true;
+  }
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return (z ^ (z >> 31)) % 100 < w.preemptPercent;
+}
+
 struct ThreadStart {
   plat::ThreadProc proc;
   void* param;
@@ -160,7 +177,12 @@ void leaveCriticalSection(CRITICAL_SECTION* cs) {
   if (--s->depth > 0) return;
   s->owner.store(nullptr, std::memory_order_relaxed);
   s->real.unlock();
-  if (inSimulation()) wakeAll(cs);
+  if (!inSimulation()) return;
+  wakeAll(cs);
+  // On the device a thread can lose the processor right here. It gives way
+  // for a millisecond, so that the threads due by then, and the ones the
+  // release woke, run first.
+  if (preemptNow()) sleepUntil(now() + 1, "giving way");
 }
 
 void getLocalTime(SYSTEMTIME* out) {

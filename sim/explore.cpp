@@ -146,8 +146,8 @@ bool contains(const std::u16string& s, const char16_t* t) {
 }
 
 struct Tally {
-  int runs = 0, failed = 0, full = 0, nic = 0, loop = 0, sweep = 0, success = 0, exit1 = 0,
-      userEnded = 0;
+  int runs = 0, failed = 0, full = 0, nic = 0, loop = 0, sweep = 0, manySweeps = 0, success = 0,
+      exit1 = 0, userEnded = 0;
   int slowestRun = 0;
   double slowest = 0;
 };
@@ -184,7 +184,13 @@ void report(const ExploreOptions& o, int run, Slot& s, Tally& t) {
   t.runs++;
   t.nic += contains(r.echo, u"\r\nFound : ");
   t.loop += contains(r.echo, u"\r\nNode: ");
-  t.sweep += contains(r.echo, u"-Trying to find usual AP configurations...");
+  int sweeps = 0;
+  const std::u16string sweepHeading = u"-Trying to find usual AP configurations...";
+  for (size_t at = r.echo.find(sweepHeading); at != std::u16string::npos;
+       at = r.echo.find(sweepHeading, at + 1))
+    sweeps++;
+  t.sweep += sweeps > 0;
+  t.manySweeps += sweeps > 1;
   t.success += contains(r.echo, u"Already connected to Internet. Exiting OK");
   t.exit1 += r.exitCode == 1;
   t.full += r.echo.size() > 8191;
@@ -293,11 +299,11 @@ int exploreMain(const ExploreOptions& o) {
       s.wallSeconds = std::chrono::duration<double>(WallClock::now() - j.started).count();
     }
     std::error_code ec;
-    fs::remove_all(j.dir, ec);
+    if (!std::getenv("QV_EXPLORE_KEEP")) fs::remove_all(j.dir, ec);
     if (--s.pending == 0) s.done = true;
   }
   std::error_code ec;
-  fs::remove_all(base, ec);
+  if (!std::getenv("QV_EXPLORE_KEEP")) fs::remove_all(base, ec);
 
   double wall = std::chrono::duration<double>(WallClock::now() - begun).count();
   std::printf(
@@ -305,9 +311,11 @@ int exploreMain(const ExploreOptions& o) {
       (unsigned long long)o.seed, tally.runs, tally.failed, wall,
       wall > 0 ? tally.runs / wall : 0.0, tally.slowestRun, tally.slowest);
   std::printf(
-      "explore: reached the NIC in %d, the node loop in %d, a sweep in %d, success in %d; "
+      "explore: reached the NIC in %d, the node loop in %d, a sweep in %d (more than one in %d), "
+      "success in %d; "
       "exit 1 in %d; ended by the user in %d; console full in %d\n",
-      tally.nic, tally.loop, tally.sweep, tally.success, tally.exit1, tally.userEnded, tally.full);
+      tally.nic, tally.loop, tally.sweep, tally.manySweeps, tally.success, tally.exit1,
+      tally.userEnded, tally.full);
   return tally.failed ? 1 : 0;
 }
 

@@ -15,7 +15,9 @@ namespace sim {
 std::string exploreWorld(uint64_t seed, uint64_t run);
 
 // ---- what a run left -------------------------------------------------------
-enum class UserEnd { None, Close, Tap };
+// What ended the window's message loop before the run's own end, if
+// anything: WM_CLOSE, the exit tap, or a failed GetMessage.
+enum class UserEnd { None, Close, Tap, MessageError };
 
 struct RunRecord {
   int signal = 0;              // the child died of this signal (SIGALRM: the wall-clock limit)
@@ -32,6 +34,7 @@ struct RunRecord {
   UserEnd userEnd = UserEnd::None;  // the first message that closes the window
   bool idleTap = false;             // the user's tap once the program was idle
   int exitProcessCode = -1;         // the ExitProcess request, if any
+  bool logOpenFailed = false;       // opening the log file failed (injected)
 };
 
 // Reads the facts above from a trace (JSON lines).
@@ -49,13 +52,21 @@ std::u16string keptConsoleText(const std::u16string& echo);
 std::string logBytes(const std::u16string& text);
 
 // ---- the explorer ----------------------------------------------------------
+// Wall-clock time a run may take before it counts as hanging: runs take a
+// few seconds at most, ten times as long under a sanitizer.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int EXPLORE_TIME_LIMIT_SECONDS = 120;
+#else
+constexpr int EXPLORE_TIME_LIMIT_SECONDS = 20;
+#endif
+
 struct ExploreOptions {
   uint64_t seed = 1;
   int runs = 100;
-  std::string outDir = ".";   // where the world of a failed run is written
-  int jobs = 4;               // runs at once (each is mostly waiting)
-  int timeLimitSeconds = 20;  // per run, wall clock: beyond it the run hangs
-  bool verbose = false;       // one line per run
+  std::string outDir = ".";                           // where the world of a failed run is written
+  int jobs = 4;                                       // runs at once (each is mostly waiting)
+  int timeLimitSeconds = EXPLORE_TIME_LIMIT_SECONDS;  // per run
+  bool verbose = false;                               // one line per run
 };
 
 // Runs the exploration; answers the process exit code (0: no failure).

@@ -338,6 +338,10 @@ void readTraceFacts(const std::string& trace, RunRecord& r) {
       firstThread = false;
     } else if (is("IdleTap")) {
       r.idleTap = true;
+    } else if (is("fopen")) {
+      r.logOpenFailed = r.logOpenFailed || !ok;
+    } else if (is("GetMessage") && line.find("\"answer\":-1") != std::string::npos) {
+      if (r.userEnd == UserEnd::None) r.userEnd = UserEnd::MessageError;
     } else if (is("ExitProcess")) {
       r.exitProcessCode = int(field(line, "code"));
     } else if (is("DispatchMessage") && r.userEnd == UserEnd::None) {
@@ -381,7 +385,8 @@ std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder) {
   const std::string text = logBytes(r.echo);
   const Lines l = splitLines(text);
   const bool complete = endsWith(text, CLOSING);
-  const bool logExpected = tempFolder && r.exitCode == 0 && r.userEnd == UserEnd::Tap;
+  const bool logExpected =
+      tempFolder && r.exitCode == 0 && r.userEnd == UserEnd::Tap && !r.logOpenFailed;
 
   if (r.logWritten && !logExpected)
     add(v, "log-written", "a log was written without an exit tap that could write it");

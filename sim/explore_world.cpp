@@ -167,6 +167,14 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
   r.next();
   const bool hostile = r.percent(25);
   Toml t;
+  // The n-th calls of one kind that fail: a few small numbers.
+  auto someCalls = [&](const char* key, int64_t most) {
+    std::vector<int64_t> v;
+    for (int c = int(r.range(1, 3)); c > 0; c--) v.push_back(r.range(1, most));
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+    t.nums(key, v);
+  };
   t.s = "# Explorer world: seed " + std::to_string(seed) + ", run " + std::to_string(run) +
         (hostile ? " (hostile)" : "") + "\n";
   clock(t, r, hostile);
@@ -200,6 +208,12 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
     commandLine = std::string(size_t(r.range(80, 120)), 'f');  // longer than the filter holds
   }
   if (!commandLine.empty()) t.str("command_line", commandLine);
+  // Other interleavings: threads give way when they release a lock others
+  // wait for (the console's, while sweep probes write).
+  if (r.percent(50)) {
+    t.num("preempt", r.range(10, 90));
+    t.num("preempt_seed", int64_t(r.next() >> 1));
+  }
   const bool noTemp = r.percent(4);
   if (noTemp) t.flag("temp_folder", false);
   bool workerMayFail = false;
@@ -216,11 +230,10 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
     workerMayFail = workerMayFail || v[0] == 1;
     t.nums("fail_thread_starts", v);
   }
-  if (hostile && r.percent(15)) {
-    std::vector<int64_t> v;
-    for (int k = int(r.range(1, 3)); k > 0; k--) v.push_back(r.range(1, 120));
-    t.nums("fail_allocations", v);
-  }
+  if (hostile && r.percent(15)) someCalls("fail_allocations", 120);
+  if (hostile && r.percent(5)) someCalls("fail_file_opens", 2);
+  if (hostile && r.percent(8)) someCalls("fail_text_conversions", 40);
+  if (hostile && r.percent(8)) someCalls("fail_file_times", 10);
   // Messages for release errors; one with characters the code page lacks.
   const int64_t releaseCodes[] = {5, 87, 1231, 2202};
   bool messages = r.percent(60);
@@ -343,6 +356,7 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
     std::string ssid;
     Subnet subnet;
     bool sweep = false;
+    bool unknown = false;
   };
   std::vector<IpNet> ipNets;
   for (const Net& n : nets) {
@@ -353,26 +367,31 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
     ipNets.push_back({n.ssid, privateSubnet(r), false});
   }
   bool sweepWorld = !ipNets.empty() && r.percent(hostile ? 20 : 12);
-  if (sweepWorld) ipNets[size_t(r.range(0, int64_t(ipNets.size()) - 1))].sweep = true;
+  if (sweepWorld) {
+    IpNet& x = ipNets[size_t(r.range(0, int64_t(ipNets.size()) - 1))];
+    x.sweep = true;
+    x.unknown = r.percent(25);  // the [ip] side does not know it: no DHCP answer at all
+  }
+  int reaching = 0;  // networks that may get as far as addressing
+  for (const Net& n : nets) reaching += n.reachesIp;
 
   t.table("ip");
   t.strs("dns", {"10.20.0.1"});
   if (hostile) {
-    auto calls = [&](const char* key, int64_t most) {
-      if (!r.percent(10)) return;
-      std::vector<int64_t> v;
-      for (int c = int(r.range(1, 2)); c > 0; c--) v.push_back(r.range(1, most));
-      std::sort(v.begin(), v.end());
-      v.erase(std::unique(v.begin(), v.end()), v.end());
-      t.nums(key, v);
-    };
-    calls("fail_adapters_info", 20);
-    calls("fail_network_params", 20);
-    if (sweepWorld) calls("fail_forward_table", 2);
-    calls("fail_add_address", 2);
-    calls("fail_delete_address", 4);
-    if (r.percent(4)) t.flag("adapter_index_fails", true);
+    if (r.percent(10)) someCalls("fail_adapters_info", 20);
+    if (r.percent(10)) someCalls("fail_network_params", 20);
+    if (sweepWorld && r.percent(10)) someCalls("fail_forward_table", 2);
+    if (r.percent(10)) someCalls("fail_add_address", 2);
+    if (r.percent(10)) someCalls("fail_delete_address", 4);
+    // Without the index no renewal happens, so every bad address is swept.
+    if (reaching <= 2 && r.percent(4)) t.flag("adapter_index_fails", true);
     if (r.percent(4)) t.flag("icmp_create_fails", true);
+    if (r.percent(10)) {
+      someCalls("fail_echo", 30);
+      if (r.percent(50)) t.num("echo_error", 11010);
+    }
+    if (r.percent(10)) someCalls("fail_host_by_name", 5);
+    if (r.percent(10)) someCalls("fail_host_by_addr", 200);
   }
   if (r.percent(40)) {
     t.array("ip.adapter");
@@ -417,8 +436,7 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
   }
 
   for (const IpNet& x : ipNets) {
-    if (!x.sweep && r.percent(5))
-      continue;  // a network the [ip] side does not know: no DHCP answer
+    if (x.unknown) continue;
     t.array("ip.network");
     t.str("ssid", x.ssid);
     const Subnet& s = x.subnet;
@@ -507,6 +525,7 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
       t.str("name", r.percent(85) ? "www.google.com" : "WWW.Google.COM");
       t.strs("addresses",
              r.percent(6) ? std::vector<std::string>{} : std::vector<std::string>{target});
+      if (hostile && r.percent(8)) t.num("address_length", r.pick<int64_t>({0, 2, 3, 16, 64}));
       if (r.percent(85)) {
         t.array("ip.network.host");
         t.str("address", target);
@@ -527,7 +546,9 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
     if (x.sweep || r.percent(10)) {
       // A crowded subnet answers from hundreds of addresses: the probes'
       // lines alone fill the console.
-      int64_t answering = x.sweep && r.percent(20) ? r.range(50, 400) : r.range(0, 4);
+      int64_t answering = !x.sweep        ? r.range(0, 4)
+                          : r.percent(20) ? r.range(50, 400)
+                                          : r.range(1, 4);
       for (int64_t k = answering; k > 0; k--) {
         std::string a =
             "192.168." + std::to_string(sweepSubnet(r)) + "." + std::to_string(sweepHost(r));
@@ -544,6 +565,21 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
             t.strs("addresses", r.pick<int>({0, 1, 2}) == 0 ? std::vector<std::string>{}
                                 : r.percent(50) ? std::vector<std::string>{"255.255.255.255"}
                                                 : std::vector<std::string>{"192.168.0.1"});
+          }
+        }
+      }
+      // Neighbours probed a millisecond apart whose answers arrive at the
+      // same moment: their lines are written at once.
+      if (x.sweep && r.percent(50)) {
+        for (int64_t k = r.range(1, 3); k > 0; k--) {
+          int first = int(r.range(0, 28)), host = sweepHost(r);
+          int64_t rtt = r.range(3, 900);
+          for (int n = 0; n < 3; n++) {
+            int at = first + n;  // the subnets' order: 0..15, then 240..255
+            t.array("ip.network.host");
+            t.str("address", "192.168." + std::to_string(at < 16 ? at : 224 + at) + "." +
+                                 std::to_string(host));
+            t.num("rtt", rtt - n);
           }
         }
       }
@@ -624,8 +660,11 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
         t.num("id", r.percent(70) ? 746 : r.range(0, 1000));
       } else if (roll < 84) {
         t.str("action", "start");
-      } else if (roll < 92) {
+      } else if (roll < 90) {
         t.str("action", "close");
+        ends = true;
+      } else if (roll < 92) {
+        t.str("action", "message_error");  // the message loop ends at once
         ends = true;
       } else {
         outside();

@@ -220,6 +220,8 @@ void loadSystem(Section& s, SystemWorld& w) {
   for (int64_t v : s.integers("fail_text_conversions", 1, INT32_MAX))
     w.failTextConversions.push_back(uint32_t(v));
   for (int64_t v : s.integers("fail_file_times", 1, INT32_MAX)) w.failFileTimes.push_back(uint32_t(v));
+  w.preemptPercent = uint32_t(s.integer("preempt", 0, 0, 100));
+  w.preemptSeed = uint64_t(s.integer("preempt_seed", 1, 0, INT64_MAX));
   Section m = s.table("messages");
   for (const std::string& k : m.keys()) {
     char* end = nullptr;

@@ -51,6 +51,11 @@ struct SystemWorld {
   std::vector<uint32_t> failFileOpens;          // n-th fopen calls that fail
   std::vector<uint32_t> failTextConversions;    // n-th WideCharToMultiByte calls that fail
   std::vector<uint32_t> failFileTimes;          // n-th FileTimeToSystemTime calls that fail
+  // Preemption: a thread that releases a lock gives way for a millisecond
+  // with this chance (percent), drawn from a stream seeded with
+  // preemptSeed, so that other interleavings can be tried and replayed.
+  uint32_t preemptPercent = 0;
+  uint64_t preemptSeed = 1;
 };
 
 struct World {

@@ -130,6 +130,10 @@ TEST(ExploreWorlds, ReasonableWorldsDominateAndHostileOnesCoverTheInjectedFailur
                                      "associated = ",
                                      "command_line",
                                      "opens = false",
+                                     "preempt = ",
+                                     "action = \"message_error\"",
+                                     "fail_echo",
+                                     "fail_file_opens",
                                      "repeat = "};
   std::vector<int> seen(wanted.size(), 0);
   for (uint64_t run = 1; run <= 600; run++) {
