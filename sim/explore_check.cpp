@@ -227,6 +227,36 @@ void checkPasses(const Lines& l, bool complete, Fail& v) {
         std::to_string(passes) + " node passes for " + std::to_string(aps) + " networks");
 }
 
+// A wait that ends after its k-th poll reports 2 * (k - 1) seconds, one dot
+// per poll.
+void checkWaits(const std::string& line, size_t n, Fail& v) {
+  static const std::regex wait(R"((\.+)(Associated|Renewed) in +(\d+)s $)");
+  std::smatch m;
+  if (!std::regex_search(line, m, wait)) return;
+  long dots = long(m[1].length()), seconds = std::atol(m[3].str().c_str());
+  if (dots > 8 || seconds != 2 * (dots - 1))
+    add(v, "wait-seconds",
+        "line " + std::to_string(n + 1) + " reports " + std::to_string(seconds) + " s after " +
+            std::to_string(dots) + " polls: " + shown(line));
+}
+
+// One row per network found, between the table's head and the state line.
+void checkSurvey(const Lines& l, Fail& v) {
+  for (size_t n = 0; n + 1 < l.whole.size(); n++) {
+    if (!startsWith(l.whole[n], "-Scanning WLANs .... ")) continue;
+    long aps = std::atol(l.whole[n].c_str() + std::strlen("-Scanning WLANs .... "));
+    if (aps <= 0 || l.whole[n + 1] != "SSID          BSSID              RSSI CH WP") return;
+    size_t rows = 0;
+    for (size_t k = n + 2; k < l.whole.size() && !startsWith(l.whole[k], "-Current state.... ");
+         k++)
+      rows++;
+    if (n + 2 + rows < l.whole.size() && long(rows) != aps)
+      add(v, "survey-rows",
+          std::to_string(aps) + " networks found, " + std::to_string(rows) + " rows shown");
+    return;
+  }
+}
+
 // The sweep writes 31 dots in all, whatever answers.
 void checkSweeps(const Lines& l, Fail& v) {
   bool in = false;
@@ -421,9 +451,11 @@ std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder) {
 
   checkPasses(l, complete, v);
   checkSweeps(l, v);
+  checkSurvey(l, v);
   for (size_t n = 0; n < l.whole.size(); n++) {
     checkProbeText(l.whole[n], n, v);
     checkCompletions(l.whole[n], n, v);
+    checkWaits(l.whole[n], n, v);
   }
   if (r.logWritten && logExpected) checkLog(r, complete, v);
   checkView(r, complete, v);

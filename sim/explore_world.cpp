@@ -250,6 +250,8 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
   std::string nicName = r.pick({"WLAGN1", "TIACXWLN1", "AR6K_SD1", "BCMSDDHD1", "NETWLAN"});
   if (r.percent(20)) nicName += std::to_string(r.range(0, 9));
   if (hostile && r.percent(5)) nicName = std::string(size_t(r.range(70, 90)), 'W');
+  if (hostile && r.percent(4))
+    nicName += r.pick({"\xC3\xA9", "\xCE\xA9"});  // beyond ASCII, beyond the code page
   bool wlanBinding = !r.percent(4);
   int64_t index = 0;
   if (r.percent(40)) {
@@ -326,7 +328,8 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
     if (mode) t.str("mode", mode == 1 ? "ibss" : "auto");
     if (r.percent(10)) t.num("extra_bytes", r.range(1, 200));
     if (hostile && r.percent(3)) t.num("length", r.pick<int64_t>({0, 50, 103, 400}));
-    if (int(i) != associated && r.percent(3)) t.flag("listed", false);
+    // Off the scan list, now and then the very network the adapter is on.
+    if (r.percent(int(i) == associated ? 20 : 3)) t.flag("listed", false);
     if (!n.joins) {
       t.flag("joins", false);
     } else {
@@ -467,7 +470,10 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
                                                        : r.range(946684800, 2000000000));
     }
     t.str("subnet", s.text());
-    t.strs("dns", {gateway});
+    if (r.percent(30))
+      t.strs("dns", {gateway, "1.1.1.1", dotted(s.host(2))});
+    else
+      t.strs("dns", {gateway});
     if (r.percent(10))
       t.num("release_error",
             r.pick({releaseCodes[0], releaseCodes[1], releaseCodes[2], releaseCodes[3]}));
@@ -585,7 +591,7 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
       }
     }
   }
-  if (hostile && r.percent(8)) {
+  if (hostile && r.percent(sweepWorld ? 25 : 5)) {
     t.array("ip.route");
     t.str("next_hop", "10.20.0.254");
     t.num("if_index", 1);

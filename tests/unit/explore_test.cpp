@@ -267,6 +267,18 @@ TEST(ExploreProperties, EveryPassEndsInOneVerdictAndTheCountFallsByOne) {
   EXPECT_TRUE(has(names(soundRun(four)), "too-many-passes"));  // 4 passes, 2 networks
 }
 
+TEST(ExploreProperties, WaitsAndTheSurveyAddUp) {
+  std::string late = GOOD;
+  late.replace(late.find("..Associated in  2s "), 20, "..Associated in  4s ");
+  EXPECT_TRUE(has(names(soundRun(late)), "wait-seconds"));
+  std::string renew = GOOD;
+  renew.replace(renew.find(".Renewed in  0s "), 16, ".Renewed in  2s ");
+  EXPECT_TRUE(has(names(soundRun(renew)), "wait-seconds"));
+  std::string missing = GOOD;
+  missing.erase(missing.find("Guest         00.14"), 45);
+  EXPECT_TRUE(has(names(soundRun(missing)), "survey-rows"));
+}
+
 TEST(ExploreProperties, NoLineIsTorn) {
   auto torn = [](std::string text, const char* from, const char* to) {
     text.replace(text.find(from), std::string(from).size(), to);
