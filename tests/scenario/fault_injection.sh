@@ -35,6 +35,7 @@ fault-network-params|0|yes|"call":"GetNetworkParams","size":584,"answer":31|DNS 
 fault-file-time|0|yes|"call":"FileTimeToSystemTime","n":1,"ok":false|   Lease Obtained: 1/01/01 0:00:00 local
 fault-allocation-adapters|0|yes|"call":"malloc","n":1,"bytes":640,"ok":false|     NIC not found in IP configuration.
 fault-icmp-create|0|yes|"call":"IcmpCreateFile","ok":false|-Testing Internet connection....Error.
+fault-target-conversion|0|yes|"call":"WideCharToMultiByte","n":1,"chars":-1,"ok":false|-Testing Internet connection....Error.
 fault-echo-refused|0|yes|"call":"IcmpSendEcho","to":"1.1.1.1","replies":0,"refused":true,"error":11050|-Testing Internet connection....Error.
 fault-host-by-name|0|yes|"call":"gethostbyname","name":"www.google.com","found":false,"error":11002|-Testing DNS resolution....ERROR
 fault-host-by-addr|0|yes|"call":"gethostbyaddr","address":"1.1.1.1","found":false,"error":11002|-Testing Internet connection....OK:   35ms
