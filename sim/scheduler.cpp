@@ -29,6 +29,15 @@ struct Stack {
   size_t bytes = 0;
 };
 
+// The smallest stack handed to a thread. Sanitizer runtimes keep room of
+// their own on it: ThreadSanitizer refuses to start a thread on less than
+// about 900 KiB of a stack the caller provides.
+#if defined(__SANITIZE_THREAD__)
+constexpr size_t MIN_STACK_BYTES = 2 * 1024 * 1024;
+#else
+constexpr size_t MIN_STACK_BYTES = 256 * 1024;
+#endif
+
 struct Thread {
   int id = 0;
   std::string name;
@@ -222,7 +231,10 @@ void schedConfigure(double pace) { S.pace = pace; }
 
 RunResult schedRun(const char* name, std::function<void()> first) {
   S.paceStart = std::chrono::steady_clock::now();
-  schedSpawn(name, std::move(first), 0);
+  if (!schedSpawn(name, std::move(first), 0)) {
+    std::fprintf(stderr, "quorvelta-sim: cannot start the first thread\n");
+    return RunResult{EndReason::StartFailed, 70, ""};
+  }
   Thread* t = S.ready.front();
   S.ready.pop_front();
   handTo(t);
@@ -238,8 +250,7 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
   t->body = std::move(body);
   Thread* raw = t.get();
   S.threads.push_back(std::move(t));
-  // Sanitizer runtimes need room of their own; never go below 256 KiB.
-  raw->stack = takeStack(std::max<size_t>(stackBytes, 256 * 1024));
+  raw->stack = takeStack(std::max<size_t>(stackBytes, MIN_STACK_BYTES));
   int rc = -1;
   if (raw->stack.base) {
     pthread_attr_t attr;

@@ -18,7 +18,8 @@ namespace sim {
 using Ms = uint64_t;
 constexpr Ms NEVER = UINT64_MAX;
 
-enum class EndReason { AllThreadsEnded, ProcessExit, Deadlock };
+// StartFailed: the first thread could not be started (exit code 70).
+enum class EndReason { AllThreadsEnded, ProcessExit, Deadlock, StartFailed };
 struct RunResult {
   EndReason reason = EndReason::AllThreadsEnded;
   int exitCode = 0;
