@@ -278,10 +278,15 @@ void* allocate(size_t bytes) {
   bool refuse = listed(world.system.failAllocations, n);
   trace("malloc", {{"n", n}, {"bytes", uint64_t(bytes)}, {"ok", !refuse}});
   if (refuse) return nullptr;
-  return std::malloc(bytes ? bytes : 1);
+  void* block = std::malloc(bytes ? bytes : 1);
+  if (block) host.liveBlocks++;
+  return block;
 }
 
-void release(void* block) { std::free(block); }
+void release(void* block) {
+  if (block) host.liveBlocks--;
+  std::free(block);
+}
 
 FILEHANDLE fileOpen(const char16_t* path, const char* mode) {
   std::u16string p(path);
@@ -327,13 +332,17 @@ DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t**
   const std::u16string& t = it->second;
   auto* buf = static_cast<char16_t*>(std::malloc((t.size() + 1) * sizeof(char16_t)));
   if (!buf) return 0;
+  host.liveBlocks++;
   std::copy(t.begin(), t.end(), buf);
   buf[t.size()] = 0;
   *allocated = buf;
   return DWORD(t.size());
 }
 
-void localFree(void* block) { std::free(block); }
+void localFree(void* block) {
+  if (block) host.liveBlocks--;
+  std::free(block);
+}
 
 } // namespace plat
 

@@ -90,7 +90,8 @@ std::u16string wide(const std::string& bytes) {
   const std::u16string& frame = ws::state().lastFrameText;
   writeFile(dir + "/frame", frame.data(), frame.size() * 2);
   char result[64];
-  int n = std::snprintf(result, sizeof result, "%d %d\n", deadlock ? 1 : 0, code);
+  int n =
+      std::snprintf(result, sizeof result, "%d %d %d\n", deadlock ? 1 : 0, code, host.liveBlocks);
   writeFile(dir + "/result", result, size_t(n));
   std::fflush(stdout);
   std::fflush(stderr);
@@ -105,11 +106,12 @@ RunRecord collect(const std::string& dir, int status) {
     rec.exitCode = WEXITSTATUS(status);
   std::string s;
   if (readFile(dir + "/result", s)) {
-    int deadlock = 0, code = 0;
-    if (std::sscanf(s.c_str(), "%d %d", &deadlock, &code) == 2) {
+    int deadlock = 0, code = 0, blocks = 0;
+    if (std::sscanf(s.c_str(), "%d %d %d", &deadlock, &code, &blocks) == 3) {
       rec.resultWritten = true;
       rec.deadlock = deadlock != 0;
       rec.exitCode = code;
+      rec.liveBlocks = blocks;
     }
   }
   if (readFile(dir + "/echo", s)) rec.echo = wide(s);

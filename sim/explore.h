@@ -35,6 +35,8 @@ struct RunRecord {
   bool idleTap = false;             // the user's tap once the program was idle
   int exitProcessCode = -1;         // the ExitProcess request, if any
   bool logOpenFailed = false;       // opening the log file failed (injected)
+  bool userScrolled = false;        // a press on a scroll box, or a WM_TIMER, reached the window
+  int liveBlocks = 0;               // blocks the program held when it ended
 };
 
 // Reads the facts above from a trace (JSON lines).

@@ -15,6 +15,8 @@ namespace {
 constexpr size_t TEXT_ROOM = 8191;      // characters the console keeps
 constexpr size_t MAX_COMPLETED = 2047;  // completed lines it keeps
 constexpr size_t VIEW_CHARS = 1152;
+constexpr size_t AUTO_SCROLL_LINES = 23;  // completed lines before the view follows the end
+constexpr int SNAPSHOT_BLOCKS = 2;        // the adapter list and network parameters
 
 const char* const CLOSING = " \r\nTap screen to exit. \r\n";
 
@@ -314,6 +316,21 @@ void checkView(const RunRecord& r, bool complete, Fail& v) {
     add(v, "view", "the view holds " + std::to_string(f.size()) + " characters");
     return;
   }
+  if (complete && !r.userScrolled) {
+    // Nobody scrolled: the view follows the newest lines, starting 23
+    // completed lines before the end.
+    std::u16string kept = keptConsoleText(r.echo);
+    std::vector<size_t> starts{0};
+    for (size_t i = 0; i + 1 < kept.size(); i++)
+      if (kept[i] == u'\r' && kept[i + 1] == u'\n') starts.push_back(i + 2);
+    size_t completed = starts.size() - 1;
+    size_t first = completed > AUTO_SCROLL_LINES ? completed - AUTO_SCROLL_LINES : 0;
+    if (f != kept.substr(starts[first], VIEW_CHARS))
+      add(v, "view",
+          "the view does not start " + std::to_string(AUTO_SCROLL_LINES) +
+              " lines before the end although nobody scrolled");
+    return;
+  }
   if (f.empty()) return;
   size_t from = complete ? keptStart(r.echo) : 0;
   for (size_t p = r.echo.find(f, from); p != std::u16string::npos; p = r.echo.find(f, p + 1)) {
@@ -374,6 +391,13 @@ void readTraceFacts(const std::string& trace, RunRecord& r) {
       if (r.userEnd == UserEnd::None) r.userEnd = UserEnd::MessageError;
     } else if (is("ExitProcess")) {
       r.exitProcessCode = int(field(line, "code"));
+    } else if (is("DispatchMessage") &&
+               (line.find("\"msg\":\"WM_TIMER\"") != std::string::npos ||
+                line.find("\"msg\":\"WM_LBUTTONDOWN\"") != std::string::npos)) {
+      long x = field(line, "x"), y = field(line, "y");
+      bool timer = line.find("WM_TIMER") != std::string::npos;
+      r.userScrolled = r.userScrolled || timer ||
+                       (x >= 210 && x < 220 && ((y >= 0 && y < 10) || (y >= 229 && y < 239)));
     } else if (is("DispatchMessage") && r.userEnd == UserEnd::None) {
       if (line.find("\"msg\":\"WM_CLOSE\"") != std::string::npos) {
         r.userEnd = UserEnd::Close;
@@ -458,6 +482,12 @@ std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder) {
     checkWaits(l.whole[n], n, v);
   }
   if (r.logWritten && logExpected) checkLog(r, complete, v);
+  // Once the run is over only the adapter snapshot may still be held.
+  if (complete && r.exitCode == 0 && r.liveBlocks > SNAPSHOT_BLOCKS)
+    add(v, "memory-leak", std::to_string(r.liveBlocks) + " blocks still held after the run");
+  if (r.liveBlocks < 0)
+    add(v, "memory-release",
+        "more blocks released than allocated (" + std::to_string(r.liveBlocks) + ")");
   checkView(r, complete, v);
   return v;
 }

@@ -13,6 +13,9 @@ struct Host {
   int fileOpenCalls = 0;
   int textConversionCalls = 0;
   int fileTimeCalls = 0;
+  // Blocks the program holds now: allocate and FormatMessage's buffers,
+  // less those released (a leak shows as a count that only grows).
+  int liveBlocks = 0;
 };
 extern Host host;
 

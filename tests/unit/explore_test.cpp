@@ -52,6 +52,17 @@ const std::string SUCCESS_PASS =
 
 const std::string CLOSING = lines({" ", "Tap screen to exit. "});
 
+// The view nobody scrolled: from 23 completed lines before the end of the
+// kept text, at most 1152 characters.
+std::u16string followingView(const std::u16string& echo) {
+  std::u16string kept = sim::keptConsoleText(echo);
+  std::vector<size_t> starts{0};
+  for (size_t i = 0; i + 1 < kept.size(); i++)
+    if (kept[i] == u'\r' && kept[i + 1] == u'\n') starts.push_back(i + 2);
+  size_t first = starts.size() - 1 > 23 ? starts.size() - 1 - 23 : 0;
+  return kept.substr(starts[first], 1152);
+}
+
 // A sound run: one failed node, then success, closed by the idle tap.
 sim::RunRecord soundRun(const std::string& text) {
   sim::RunRecord r;
@@ -59,9 +70,8 @@ sim::RunRecord soundRun(const std::string& text) {
   r.echo = u16(text);
   r.logWritten = true;
   r.log = text;
-  // The view of a run that stopped writing: its last lines.
-  size_t last = r.echo.rfind(u"-Trying to associate with....");
-  r.lastFrame = last == std::u16string::npos ? r.echo : r.echo.substr(last);
+  r.lastFrame = followingView(r.echo);
+  r.liveBlocks = 2;  // the adapter snapshot
   r.windowCreated = true;
   r.workerStarted = true;
   r.userEnd = sim::UserEnd::Tap;
@@ -339,7 +349,6 @@ TEST(ExploreProperties, AFullConsoleLogsItsNewestWholeLines) {
   text += SUCCESS_PASS + CLOSING;
   sim::RunRecord r = soundRun(text);
   r.log = sim::logBytes(sim::keptConsoleText(r.echo));
-  r.lastFrame = r.echo.substr(r.echo.size() - CLOSING.size());
   EXPECT_TRUE(names(r).empty()) << sim::checkRun(r, true)[0];
   r.log = text.substr(text.size() - 8191);  // not from a line start
   EXPECT_TRUE(has(names(r), "log-differs"));
@@ -349,6 +358,11 @@ TEST(ExploreProperties, AFullConsoleLogsItsNewestWholeLines) {
 
 TEST(ExploreProperties, TheViewIsTheTextFromALineStart) {
   sim::RunRecord r = soundRun(GOOD);
+  EXPECT_TRUE(names(r).empty());
+  r.lastFrame = r.echo.substr(r.echo.find(u"Node: Guest"));
+  EXPECT_TRUE(has(names(r), "view"));  // nobody scrolled: 23 lines before the end
+  r.userScrolled = true;
+  EXPECT_TRUE(names(r).empty());        // the user may have put it there
   r.lastFrame = r.echo.substr(3, 200);  // inside the banner line
   EXPECT_TRUE(has(names(r), "view"));
   r.lastFrame = r.echo.substr(0, 200);  // cut short of the view's bound
@@ -358,6 +372,19 @@ TEST(ExploreProperties, TheViewIsTheTextFromALineStart) {
   EXPECT_TRUE(names(r).empty());
   r.lastFrame = std::u16string(1153, u'x');
   EXPECT_TRUE(has(names(r), "view"));
+}
+
+TEST(ExploreProperties, OnlyTheAdapterSnapshotOutlivesTheRun) {
+  sim::RunRecord r = soundRun(GOOD);
+  r.liveBlocks = 3;
+  EXPECT_TRUE(has(names(r), "memory-leak"));
+  r.liveBlocks = -1;
+  EXPECT_TRUE(has(names(r), "memory-release"));
+  // Cut short, the run's threads may still hold their blocks.
+  r = soundRun(HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 1));
+  r.idleTap = false;
+  r.liveBlocks = 40;
+  EXPECT_TRUE(names(r).empty());
 }
 
 TEST(ExploreProperties, WithoutAWindowOrARunNothingIsWritten) {
