@@ -238,8 +238,14 @@ RunResult schedRun(const char* name, std::function<void()> first) {
   Thread* t = S.ready.front();
   S.ready.pop_front();
   handTo(t);
-  std::unique_lock<std::mutex> lk(S.m);
-  S.ended.wait(lk, [] { return S.over; });
+  {
+    std::unique_lock<std::mutex> lk(S.m);
+    S.ended.wait(lk, [] { return S.over; });
+  }
+  // Every thread that ended is leaving or has left; the others wait for
+  // ever and are never joined.
+  for (Thread* t : S.unjoined) pthread_join(t->handle, nullptr);
+  S.unjoined.clear();
   return S.result;
 }
 
