@@ -244,7 +244,7 @@ RunResult schedRun(const char* name, std::function<void()> first) {
   }
   // Every thread that ended is leaving or has left; the others wait for
   // ever and are never joined.
-  for (Thread* t : S.unjoined) pthread_join(t->handle, nullptr);
+  for (Thread* u : S.unjoined) pthread_join(u->handle, nullptr);
   S.unjoined.clear();
   return S.result;
 }
