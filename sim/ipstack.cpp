@@ -17,19 +17,22 @@ uint32_t ip(const std::string& text) {
   return v;
 }
 
-std::string wlanDeviceName() {
+// Whether an IP adapter's name is that of an 802.11 binding. The radio is
+// shared by every such binding, so the first IP adapter named like any of
+// them is the one joins and the DHCP client act on (one that the program
+// cannot reach, say a binding whose query fails, has no part in it).
+bool wlanName(const std::string& name) {
   for (const Binding& b : world.driver.bindings)
-    if (b.acceptsScan) return utf8(b.deviceName);
-  return std::string();
+    if (b.acceptsScan && !b.deviceName.empty() && utf8(b.deviceName) == name) return true;
+  return false;
 }
 
 void initState() {
   state.ready = true;
-  std::string wlanName = wlanDeviceName();
   for (const AdapterConfig& c : world.ip.adapters) {
     LiveAdapter a;
     a.config = &c;
-    a.wlan = !wlanName.empty() && c.name == wlanName;
+    a.wlan = wlanName(c.name);
     a.dhcp = c.dhcp;
     for (const IpAddressEntry& e : c.addresses)
       a.addresses.push_back({ip(e.address), ip(e.mask), e.context ? e.context : newContext()});
