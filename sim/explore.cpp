@@ -261,7 +261,8 @@ int exploreMain(const ExploreOptions& o) {
       }
       Job j{next, nextCopy, base + "/run-" + std::to_string(next) + "-" + std::to_string(nextCopy),
             WallClock::now()};
-      fs::create_directories(j.dir);
+      std::error_code made;
+      fs::create_directories(j.dir, made);
       std::fflush(stdout);
       std::fflush(stderr);
       pid_t pid = fork();
