@@ -624,6 +624,17 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
           y = r.range(0, 250);
         } while (x >= 210 && x < 220 && (y < 10 || (y >= 229 && y < 239)));
       };
+      // A press at (x, y) now, and its release up to `hold` ms later; the
+      // caller then sets where the release lands.
+      auto pressThenRelease = [&](int64_t hold) {
+        t.str("action", "press");
+        t.num("x", x);
+        t.num("y", y);
+        t.array("ui.event");
+        at += r.range(0, hold);
+        t.num("at", at);
+        t.str("action", "release");
+      };
       t.array("ui.event");
       if (first && !windowFails && !workerMayFail && r.percent(8)) {
         // Wait for text every run prints first: the step happens inside a paint.
@@ -640,26 +651,14 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
         t.str("action", "tap");
       } else if (roll < 60) {  // hold a box, then lift inside it or elsewhere
         inBox();
-        t.str("action", "press");
-        t.num("x", x);
-        t.num("y", y);
-        t.array("ui.event");
-        at += r.range(0, 3000);
-        t.num("at", at);
-        t.str("action", "release");
+        pressThenRelease(3000);
         if (r.percent(25)) {
           outside();
           ends = true;
         }
       } else if (roll < 66) {  // press elsewhere, lift on a box: no exit
         outside();
-        t.str("action", "press");
-        t.num("x", x);
-        t.num("y", y);
-        t.array("ui.event");
-        at += r.range(0, 500);
-        t.num("at", at);
-        t.str("action", "release");
+        pressThenRelease(500);
         inBox();
       } else if (roll < 74) {
         t.str("action", "timer");
