@@ -41,9 +41,13 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
     setLastError(sim::world.ip.echoError);
     return 0;
   }
-  if (icmp != ICMP || !replyBuffer || replySize < sizeof(ICMP_ECHO_REPLY)) {
+  // The reply buffer must hold one reply record, an ICMP error message (8
+  // bytes) and the request's data; a smaller one is refused before anything
+  // is sent.
+  size_t minimum = sizeof(ICMP_ECHO_REPLY) + 8 + requestSize;
+  if (icmp != ICMP || !replyBuffer || replySize < minimum) {
     sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true}});
-    setLastError(icmp != ICMP ? 6 : ERROR_INSUFFICIENT_BUFFER);
+    setLastError(icmp != ICMP ? 6 : IP_BUF_TOO_SMALL);
     return 0;
   }
   const sim::EchoHost* h = sim::echoAnswer(dest);

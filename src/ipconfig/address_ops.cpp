@@ -62,16 +62,22 @@ void deleteAddress(uint32_t context) {
     line(u"     IP Address Deletetion failed.");
 }
 
+// The route table's two-call pattern. The sizing call answers
+// ERROR_INSUFFICIENT_BUFFER with the size, or ERROR_NO_DATA when there are no
+// routes at all (nothing to delete). Between the sizing call and the read
+// the table can grow (a lease arriving adds routes): the read then answers
+// ERROR_INSUFFICIENT_BUFFER or ERROR_MORE_DATA with the new size, and the
+// block is sized again, a bounded number of times.
 void deleteDefaultRoutes() {
   plat::ULONG size = 0;
   plat::MIB_IPFORWARDTABLE* table = nullptr;
-  plat::DWORD answer = plat::getIpForwardTable(nullptr, &size, 0);
-  // An empty answer to the sizing call means there is no table to walk.
-  if (answer == 0) return;
-  // The block we own is as large as we allocated, whatever the second call
+  // The block we own is as large as we allocated, whatever a later call
   // writes back into size.
   size_t held = 0;
-  if (answer == plat::ERROR_INSUFFICIENT_BUFFER) {
+  plat::DWORD answer = plat::getIpForwardTable(nullptr, &size, 0);
+  for (int sized = 0; sized < ROUTE_TABLE_SIZINGS; sized++) {
+    if (answer != plat::ERROR_INSUFFICIENT_BUFFER && answer != plat::ERROR_MORE_DATA) break;
+    plat::release(table);
     held = size;
     table = static_cast<plat::MIB_IPFORWARDTABLE*>(plat::allocate(held));
     if (!table) {
@@ -80,6 +86,7 @@ void deleteDefaultRoutes() {
     }
     answer = plat::getIpForwardTable(table, &size, 0);
   }
+  if (answer == plat::ERROR_NO_DATA) answer = 0, held = 0;
   if (answer != 0) {
     FORMAT_SCRATCH(u"GetIpForwardTable Failed, ERROR %d", answer);
     appendLine(runState.scratch);

@@ -7,8 +7,13 @@
 namespace plat {
 
 // ---- threads ----------------------------------------------------------------
-using ThreadProc = DWORD (*)(void* param);
-// CreateThread: stackSize 0 means the default; threadId may be null.
+using ThreadProc = DWORD(QV_CALLBACK*)(void* param);
+// CreateThread. stackSize is the stack's reservation (the address space the
+// thread's stack may grow into), not its commit: 0 means the program's
+// default reservation. The device honours a size only as a reservation, and
+// every thread's reservation comes out of the process's address space (2 GiB
+// on a 32-bit process), so a program that runs hundreds of threads at once
+// must ask for small ones. threadId may be null.
 HANDLE createThread(ThreadProc proc, void* param, size_t stackSize, DWORD* threadId);
 BOOL closeHandle(HANDLE handle);
 [[noreturn]] void exitThread(DWORD code);

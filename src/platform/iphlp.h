@@ -1,5 +1,6 @@
 // The IP helper interface and ICMP echo, with their records laid out as
-// published (the 64-bit layout: native pointers, 64-bit time values).
+// published for the target: native pointers, and time values of the target's
+// time_t (32 bits on the 32-bit device, 64 on x86-64).
 #pragma once
 #include "platform/types.h"
 
@@ -39,8 +40,8 @@ struct IP_ADAPTER_INFO {
   BOOL HaveWins;
   IP_ADDR_STRING PrimaryWinsServer;
   IP_ADDR_STRING SecondaryWinsServer;
-  int64_t LeaseObtained;
-  int64_t LeaseExpires;
+  TIME_T LeaseObtained;
+  TIME_T LeaseExpires;
 };
 
 struct FIXED_INFO {
@@ -110,6 +111,7 @@ struct ICMP_ECHO_REPLY {
   IP_OPTION_INFORMATION Options;
 };
 constexpr ULONG IP_SUCCESS = 0;
+constexpr ULONG IP_BUF_TOO_SMALL = 11001;
 constexpr ULONG IP_DEST_NET_UNREACHABLE = 11002;
 constexpr ULONG IP_DEST_HOST_UNREACHABLE = 11003;
 constexpr ULONG IP_REQ_TIMED_OUT = 11010;
@@ -117,7 +119,11 @@ constexpr ULONG IP_TTL_EXPIRED_TRANSIT = 11013;
 
 HANDLE icmpCreateFile();
 BOOL icmpCloseHandle(HANDLE icmp);
-// Answers the number of replies stored in replyBuffer.
+// IcmpSendEcho: answers the number of replies stored in replyBuffer (0 on
+// failure or time-out, then getLastError() tells why). replySize must be at
+// least sizeof(ICMP_ECHO_REPLY) + 8 (room for an ICMP error message) +
+// requestSize; requestData may be null when requestSize is 0. Blocks until a
+// reply arrives or timeout milliseconds have passed.
 DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void* requestData, WORD requestSize,
                    IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
                    DWORD timeout);

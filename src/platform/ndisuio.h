@@ -52,6 +52,15 @@ struct NDISUIO_SET_OID {
 };
 constexpr size_t OID_DATA_OFFSET = offsetof(NDISUIO_QUERY_OID, Data);
 static_assert(offsetof(NDISUIO_SET_OID, Data) == OID_DATA_OFFSET);
+// The driver's published layouts: the device name pointer follows the OID
+// at the pointer's alignment, and the value follows the pointer.
+constexpr size_t POINTER_BYTES = sizeof(void*);
+static_assert(offsetof(NDISUIO_QUERY_OID, ptcDeviceName) == (POINTER_BYTES == 8 ? 8 : 4));
+static_assert(OID_DATA_OFFSET == (POINTER_BYTES == 8 ? 16 : 8));
+static_assert(sizeof(NDISUIO_QUERY_OID) == (POINTER_BYTES == 8 ? 24 : 12));
+static_assert(sizeof(NDISUIO_SET_OID) == sizeof(NDISUIO_QUERY_OID));
+static_assert(offsetof(NDISUIO_QUERY_BINDING, DeviceNameOffset) == 4 &&
+              offsetof(NDISUIO_QUERY_BINDING, DeviceDescrLength) == 16);
 
 enum : ULONG { Ndis802_11IBSS = 0, Ndis802_11Infrastructure = 1, Ndis802_11AutoUnknown = 2 };
 enum : ULONG { Ndis802_11AuthModeOpen = 0 };
@@ -86,6 +95,10 @@ struct NDIS_WLAN_BSSID {
   UCHAR SupportedRates[8];
 };
 static_assert(sizeof(NDIS_WLAN_BSSID) == 104);
+static_assert(offsetof(NDIS_WLAN_BSSID, Ssid) == 12 && offsetof(NDIS_WLAN_BSSID, Rssi) == 52 &&
+              offsetof(NDIS_WLAN_BSSID, Configuration) == 60 &&
+              offsetof(NDIS_WLAN_BSSID, InfrastructureMode) == 92 &&
+              offsetof(NDIS_WLAN_BSSID, SupportedRates) == 96);
 struct NDIS_802_11_BSSID_LIST {
   ULONG NumberOfItems;
   NDIS_WLAN_BSSID Bssid[1];

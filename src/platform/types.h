@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace plat {
 
@@ -21,6 +22,22 @@ using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using ATOM = uint16_t;
 using COLORREF = uint32_t;
+
+// time_t as the IP helper's records hold it: 32 bits on the 32-bit device,
+// 64 bits on a 64-bit Windows (and in the simulated handheld on Linux x86-64).
+using TIME_T = std::conditional_t<sizeof(void*) == 8, int64_t, int32_t>;
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8, "a 32- or 64-bit target");
+
+// The calling convention of everything the platform calls back: window
+// procedures and thread entries. On x86-32 Windows that is __stdcall (the
+// callee removes its arguments); a function of the default convention handed
+// over instead would leave the caller's stack pointer wrong after every call.
+// x86-64 has one convention, and Linux needs none.
+#if defined(_WIN32)
+#define QV_CALLBACK __stdcall
+#else
+#define QV_CALLBACK
+#endif
 
 // Opaque handles. Each kind is its own pointer type so that they do not mix.
 struct HandleTag;
@@ -45,6 +62,8 @@ constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_NO_DATA = 232;
+constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
 

@@ -30,7 +30,7 @@ struct PAINTSTRUCT {
   BOOL fIncUpdate;
   BYTE rgbReserved[32];
 };
-using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using WNDPROC = LRESULT(QV_CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
 struct WNDCLASS {
   UINT style;
   WNDPROC lpfnWndProc;

@@ -11,19 +11,33 @@
 
 namespace {
 
+// The reply buffer IcmpSendEcho is given. The platform requires room for one
+// reply record, plus 8 bytes (an ICMP error message) plus the request's data
+// (none here); a smaller buffer fails the send on a good network. It still
+// holds one record, so an answer is 0 or 1 replies.
+struct EchoReplyBuffer {
+  plat::ICMP_ECHO_REPLY reply;
+  plat::UCHAR errorRoom[ICMP_ERROR_BYTES];
+};
+static_assert(sizeof(EchoReplyBuffer) >= sizeof(plat::ICMP_ECHO_REPLY) + ICMP_ERROR_BYTES + ECHO_DATA_BYTES);
+
 // Sends one echo with no payload; the reply record starts zeroed, so that
 // after a send without reply it reads 0 ms from 0.0.0.0.
 plat::DWORD sendEcho(uint32_t address, plat::DWORD ttl, plat::DWORD timeoutMs,
                      plat::ICMP_ECHO_REPLY* reply) {
-  std::memset(reply, 0, sizeof *reply);
+  EchoReplyBuffer buffer;
+  std::memset(&buffer, 0, sizeof buffer);
   plat::HANDLE icmp = plat::icmpCreateFile();
-  if (icmp == plat::INVALID_HANDLE_VALUE) return 0;
+  if (icmp == plat::INVALID_HANDLE_VALUE) {
+    *reply = buffer.reply;
+    return 0;
+  }
   plat::IP_OPTION_INFORMATION options{};
   options.Ttl = plat::UCHAR(ttl & 0xFF);
-  reply->Status = 0;
-  plat::DWORD replies =
-      plat::icmpSendEcho(icmp, address, nullptr, 0, &options, reply, sizeof *reply, timeoutMs);
+  plat::DWORD replies = plat::icmpSendEcho(icmp, address, nullptr, ECHO_DATA_BYTES, &options,
+                                           &buffer, sizeof buffer, timeoutMs);
   plat::icmpCloseHandle(icmp);
+  *reply = buffer.reply;
   return replies;
 }
 
@@ -80,7 +94,7 @@ int testInternet() {
   return 1;
 }
 
-plat::DWORD sweepProbeWorker(void* param) {
+plat::DWORD QV_CALLBACK sweepProbeWorker(void* param) {
   auto* target = static_cast<char16_t*>(param);
   char text[TARGET_BYTES];
   bool converted = narrowTarget(target, text);

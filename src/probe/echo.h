@@ -10,6 +10,8 @@ inline constexpr const char16_t* PUBLIC_TEST_ADDRESS = u"1.1.1.1";
 
 constexpr plat::DWORD ECHO_TTL = 128;
 constexpr plat::DWORD ECHO_TIMEOUT_MS = 1000;
+constexpr plat::WORD ECHO_DATA_BYTES = 0;   // an echo carries no data
+constexpr size_t ICMP_ERROR_BYTES = 8;      // what an ICMP error message adds to a reply
 constexpr int TARGET_BYTES = 260; // the target's 8-bit form
 
 // Resolves target (dotted address or host name), sends one echo and fills
@@ -22,4 +24,4 @@ bool probeSucceeded(int32_t replies, const EchoResult& result);
 int testInternet();
 // Thread body of a sweep probe; param is the address text (wide), allocated
 // with plat::allocate by the sweep, and the worker releases it.
-plat::DWORD sweepProbeWorker(void* param);
+plat::DWORD QV_CALLBACK sweepProbeWorker(void* param);

@@ -52,7 +52,7 @@ void closing() {
 
 } // namespace
 
-plat::DWORD diagnosticRun(void*) {
+plat::DWORD QV_CALLBACK diagnosticRun(void*) {
   appendLine(u"Olvash Quorvelta V0.18");
   appendLine(u"======================");
   clockLine();

@@ -73,7 +73,7 @@ void createDrawingResources() {
   mainWindowState.consoleFont = plat::createFontIndirect(&lf);
 }
 
-plat::LRESULT mainWindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
+plat::LRESULT QV_CALLBACK mainWindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
                              plat::LPARAM lParam) {
   switch (message) {
     case plat::WM_DESTROY:

@@ -3,6 +3,7 @@
 // Include after the platform headers and the Windows headers.
 #pragma once
 #include <cstddef>
+#include <type_traits>
 
 #define QV_SAME_SIZE(ours, theirs)                                                        \
   static_assert(                                                                          \
@@ -13,3 +14,11 @@
   static_assert(offsetof(plat::ours, field) == offsetof(::theirs, field) && \
                     sizeof(plat::ours::field) == sizeof(::theirs::field),   \
                 #ours "." #field " differs from " #theirs)
+
+// A pointer to a function of the platform's callback convention (WINAPI:
+// __stdcall on x86-32) with the given result and arguments. Comparing one of
+// our callback types with it proves the convention agrees; the argument and
+// result types themselves are then compared by size, as the spelling of an
+// integer type (unsigned long against uint32_t) differs between the two.
+template <class R, class... A>
+using QvWinapiPointer = R(WINAPI*)(A...);

@@ -85,6 +85,13 @@ QV_SAME_FIELD(LOGFONT, LOGFONTW, lfQuality);
 QV_SAME_FIELD(LOGFONT, LOGFONTW, lfPitchAndFamily);
 QV_SAME_FIELD(LOGFONT, LOGFONTW, lfFaceName);
 
+static_assert(std::is_same_v<plat::WNDPROC, QvWinapiPointer<plat::LRESULT, plat::HWND, plat::UINT,
+                                                            plat::WPARAM, plat::LPARAM>>,
+              "window procedures must have the platform's calling convention");
+static_assert(sizeof(plat::LRESULT) == sizeof(::LRESULT) && sizeof(plat::HWND) == sizeof(::HWND) &&
+              sizeof(plat::UINT) == sizeof(::UINT) && sizeof(plat::WPARAM) == sizeof(::WPARAM) &&
+              sizeof(plat::LPARAM) == sizeof(::LPARAM));
+
 namespace {
 
 // Handles are opaque pointers on both sides.
@@ -107,8 +114,9 @@ BOOL setForegroundWindow(HWND window) { return ::SetForegroundWindow(native(wind
 
 HGDIOBJ getStockObject(int object) { return ours(::GetStockObject(object)); }
 
-// Our window procedure has the published one's argument and result types,
-// and x64 has a single calling convention: the class takes it as it is.
+// Our window procedure is declared with the platform's convention and has
+// the published one's argument and result sizes (asserted above): the class
+// takes it as it is.
 ATOM registerClass(const WNDCLASS* windowClass) {
   return ::RegisterClassW(reinterpret_cast<const ::WNDCLASSW*>(windowClass));
 }
