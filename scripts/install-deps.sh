@@ -4,7 +4,9 @@
 set -e
 what=${1:-core}
 core="cmake make g++ clang libclang-rt-14-dev llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
-windows="g++-mingw-w64-x86-64-posix wine64 xvfb xdotool imagemagick x11-utils"
+# Both Windows targets: the 64-bit and the 32-bit compiler, and a Wine for
+# each (wine32 is an i386 package: the architecture is added first).
+windows="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine32:i386 xvfb xdotool imagemagick x11-utils file iproute2 util-linux"
 case "$what" in
   core) pkgs="$core" ;;
   windows) pkgs="$windows" ;;
@@ -20,5 +22,9 @@ echo "installing:$missing"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
+case "$missing" in
+  *:i386*)
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386 ;;
+esac
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null

@@ -15,9 +15,6 @@ constexpr unsigned TRY_PAUSE_MS = 300;
 constexpr unsigned LAUNCH_GAP_MS = 1;
 constexpr unsigned SWEEP_SETTLE_MS = 2000;
 constexpr unsigned RETRY_START_MS = 50;
-// Each probe needs a few hundred bytes of its own; 64 KiB is the device's
-// usual thread stack and ample.
-constexpr size_t PROBE_STACK_BYTES = 64 * 1024;
 constexpr int TARGET_CHARS = 16;
 
 // The sweep's octet ranges: 1..15 then 240..254 for hosts, 0..15 then

@@ -4,7 +4,8 @@
 # screen, qvwin (beside the program) for what only Windows can tell.
 #
 # Usage: tests/wine/run.sh BUILD_DIR
-#   BUILD_DIR holds quorvelta.exe and tests/wine/qvwin.exe (make windows).
+#   BUILD_DIR holds quorvelta.exe, tests/wine/qvwin.exe and
+#   tests/wine/conformance.exe (make windows), of one architecture.
 # The Wine prefix lives in BUILD_DIR/wine-prefix and is made once; what the
 # tests leave (screenshots, logs) goes to BUILD_DIR/wine-tests.
 #
@@ -21,8 +22,21 @@ EXE=$BUILD/quorvelta.exe
 QVWIN=$BUILD/tests/wine/qvwin.exe
 WORK=$BUILD/wine-tests
 
-WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+[ -f "$EXE" ] || { echo "wine tests: missing $EXE" >&2; exit 1; }
+# The Wine of the program's kind: a PE32+ program runs under wine64 in a
+# 64-bit prefix, a PE32 one under the 32-bit wine in a 32-bit prefix (so that
+# nothing of the 64-bit side can stand in for what the 32-bit program does).
+case "$(file -b "$EXE")" in
+  PE32+*)
+    WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+    export WINEARCH=win64 ;;
+  PE32*)
+    WINE=/usr/lib/wine/wine
+    export WINEARCH=win32 ;;
+  *) echo "wine tests: $EXE is no Windows program" >&2; exit 1 ;;
+esac
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+CONFORMANCE=$BUILD/tests/wine/conformance.exe
 
 export WINEPREFIX=$BUILD/wine-prefix
 export WINEDEBUG=-all
@@ -38,7 +52,7 @@ failures=0
 XVFB_PID=
 PROGRAM_PID=
 
-for f in "$EXE" "$QVWIN" "$WINE" "$WINESERVER"; do
+for f in "$EXE" "$QVWIN" "$CONFORMANCE" "$WINE" "$WINESERVER"; do
   [ -x "$f" ] || { echo "wine tests: missing $f" >&2; exit 1; }
 done
 
@@ -286,10 +300,31 @@ caseCommandLine() {
   checkLog "$DRIVE_C/Temp/Quorvelta.log" "$scenario.log" "$t0" "$t1"
 }
 
+# The back end's conformance program, in a network namespace of its own
+# whose interfaces are loopback and a veth pair with both ends inside, so
+# that nothing it sends can leave the machine. Every Wine process of the
+# case (its own wineserver, the network driver host) starts inside it.
+caseConformance() {
+  local out=$WORK/conformance.txt
+  timeout 20 "$WINESERVER" -k 2>/dev/null
+  timeout 180 unshare --net sh -c '
+    ip link set lo up &&
+    ip link add qv0 type veth peer name qv1 &&
+    ip addr add 192.0.2.5/24 dev qv0 && ip link set qv0 up && ip link set qv1 up ||
+      { echo "no network namespace of our own: $(id -un)"; exit 90; }
+    cd "$1" && "$2" "$3" alpha beta; rc=$?
+    timeout 20 "$4" -k 2>/dev/null
+    exit $rc' sh "$DRIVE_C" "$WINE" "$CONFORMANCE" "$WINESERVER" >"$out" 2>&1
+  local rc=$?
+  "$WINESERVER" -p
+  tr -d '\r' <"$out" | grep -E '^(FAIL|info|conformance:)' | sed 's/^/      /'
+  [ "$rc" -eq 0 ] || fail "conformance program: exit $rc (all of it in $out)"
+}
+
 # ---- run ---------------------------------------------------------------------
 
 started=$(date +%s)
-for c in caseRunAndExitTap caseCloseWritesNoLog caseExitTapWithoutTemp caseCommandLine; do
+for c in caseRunAndExitTap caseCloseWritesNoLog caseExitTapWithoutTemp caseCommandLine caseConformance; do
   echo "  wine: $c"
   if ! $c; then
     failures=$((failures + 1))
