@@ -1,5 +1,6 @@
 // Memory, the thread's last error, process exit and the debug channel.
 #include "platform/core.h"
+#include "platform/win32/target.h"
 
 namespace {
 // The error codes the program tells apart, as it spells them.
@@ -30,7 +31,18 @@ void release(void* block) { std::free(block); }
 DWORD getLastError() { return ::GetLastError(); }
 void setLastError(DWORD code) { ::SetLastError(code); }
 
+#if QV_WINDOWS_DESKTOP
 void exitProcess(UINT code) { ::ExitProcess(code); }
+#else
+// The device has no ExitProcess: a process ends by returning from WinMain,
+// by its primary thread's ExitThread, or by TerminateProcess, which is the
+// one a thread other than the primary one (the run) can use.
+void exitProcess(UINT code) {
+  ::TerminateProcess(::GetCurrentProcess(), code);
+  // TerminateProcess of the calling process does not come back.
+  for (;;) ::Sleep(INFINITE);
+}
+#endif
 
 void outputDebugString(const char16_t* text) {
   ::OutputDebugStringW(reinterpret_cast<const wchar_t*>(text));

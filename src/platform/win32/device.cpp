@@ -2,6 +2,7 @@
 // The driver's request records are not in the Windows headers; the requests
 // go to DeviceIoControl as the bytes the program built.
 #include "platform/ndisuio.h"
+#include "platform/win32/target.h"
 
 namespace {
 constexpr plat::DWORD OUR_OPEN_EXISTING = plat::OPEN_EXISTING;
@@ -20,7 +21,8 @@ namespace plat {
 // The device ignores the overlapped flag, and the interface has no
 // overlapped I/O: every request is synchronous. Desktop Windows would honour
 // the flag, and a request without an OVERLAPPED record on such a handle may
-// return before the driver has answered, so the flag is dropped here.
+// return before the driver has answered, so on the desktop the flag is
+// dropped here; the device gets the flags as the program gave them.
 HANDLE createFile(const char16_t* name, DWORD desiredAccess, DWORD shareMode, void* security,
                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile) {
   // An invalid template handle is the device's way of saying "none".
@@ -28,7 +30,9 @@ HANDLE createFile(const char16_t* name, DWORD desiredAccess, DWORD shareMode, vo
   if (reinterpret_cast<intptr_t>(templ) == -1) templ = nullptr;
   ::HANDLE h = ::CreateFileW(reinterpret_cast<const wchar_t*>(name), desiredAccess, shareMode,
                              static_cast<SECURITY_ATTRIBUTES*>(security), creationDisposition,
-                             flagsAndAttributes & ~DWORD(FILE_FLAG_OVERLAPPED), templ);
+                             QV_WINDOWS_DESKTOP ? flagsAndAttributes & ~DWORD(FILE_FLAG_OVERLAPPED)
+                                                : flagsAndAttributes,
+                             templ);
   return reinterpret_cast<HANDLE>(h);
 }
 

@@ -1,5 +1,6 @@
 // Files in stdio fashion.
 #include "platform/core.h"
+#include "platform/win32/target.h"
 
 #include <windows.h>
 #include <cstdio>
@@ -18,7 +19,7 @@ FILEHANDLE fileOpen(const char16_t* path, const char* mode) {
     if (mode[n] == 'b' || mode[n] == 't') translation = true;
   }
   if (mode[n]) return nullptr;  // no stdio mode is that long
-  if (!translation) wideMode[n++] = L'b';
+  if (!translation && QV_WINDOWS_DESKTOP) wideMode[n++] = L'b';
   wideMode[n] = 0;
   return reinterpret_cast<FILEHANDLE>(_wfopen(reinterpret_cast<const wchar_t*>(path), wideMode));
 }

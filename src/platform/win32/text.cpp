@@ -1,6 +1,8 @@
 // The process command line and UTF-16 / 8-bit text conversion. wchar_t is
 // 16-bit on Windows, so UTF-16 texts are handed over as they are.
 #include "platform/core.h"
+#include "platform/win32/start.h"
+#include "platform/win32/target.h"
 
 namespace {
 constexpr plat::UINT OUR_CP_ACP = plat::CP_ACP;
@@ -13,6 +15,9 @@ static_assert(OUR_CP_ACP == CP_ACP);
 
 namespace plat {
 
+const char16_t* startCommandLine = nullptr;
+
+#if QV_WINDOWS_DESKTOP
 // The device hands a program its arguments alone; desktop Windows gives the
 // whole line, program name first. Skip the name the way the C runtime does
 // for WinMain (a quoted name runs to its closing quote, an unquoted one to
@@ -29,6 +34,11 @@ const char16_t* getCommandLine() {
   while (*p && *p <= L' ') p++;
   return reinterpret_cast<const char16_t*>(p);
 }
+#else
+// The device documents the command line only as WinMain's argument, the
+// arguments without the program's name; the start keeps it for the run.
+const char16_t* getCommandLine() { return startCommandLine ? startCommandLine : u""; }
+#endif
 
 int wideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* src, int srcChars, char* dst,
                         int dstBytes, const char* defaultChar, BOOL* usedDefault) {

@@ -1,5 +1,6 @@
 // Window class, window, GDI painting, timers and the message loop.
 #include "platform/window.h"
+#include "platform/win32/target.h"
 
 namespace {
 constexpr plat::UINT OUR_MESSAGES[] = {plat::WM_DESTROY,  plat::WM_PAINT, plat::WM_CLOSE,
@@ -128,7 +129,9 @@ ATOM registerClass(const WNDCLASS* windowClass) {
 HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* title, DWORD style,
                     int x, int y, int width, int height, HWND parent, void* menu,
                     HINSTANCE instance, void* param) {
+#if QV_WINDOWS_DESKTOP
   if (!(style & (WS_POPUP | WS_CHILD))) style |= WS_POPUP;
+#endif
   return ours(::CreateWindowExW(exStyle, wide(className), wide(title), style, x, y, width, height,
                                 native(parent), static_cast<::HMENU>(menu),
                                 reinterpret_cast<::HINSTANCE>(instance), param));
