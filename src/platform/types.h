@@ -47,5 +47,6 @@ constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
+constexpr DWORD ERROR_NO_DATA = 232;
 
 } // namespace plat

@@ -79,7 +79,7 @@ TEST(ConnectionData, TwoAddressesNoGatewayDhcpOffThreeDns) {
   setEntry(dns3, "9.9.9.9", "", nullptr);
 
   adapterSnapshot = {reinterpret_cast<plat::IP_ADAPTER_INFO*>(list.bytes.data()), plat::ULONG(list.bytes.size()),
-                     fixed, plat::ULONG(params.bytes.size()), wlan};
+                     fixed, plat::ULONG(params.bytes.size()), wlan, 0};
   printConnectionData();
   EXPECT_EQ(std::u16string(consoleLog.consoleText),
             u"-Connection data:\r\n"
