@@ -127,6 +127,7 @@ struct Slot {
   std::string world;
   std::string refused;  // the loader's message, when it refused the world
   bool tempFolder = true;
+  std::vector<std::string> ipAdapterNames;
   int copies = 1;
   int pending = 0;
   RunRecord rec[2];
@@ -171,7 +172,7 @@ void report(const ExploreOptions& o, int run, Slot& s, Tally& t) {
   if (!s.refused.empty()) {
     v.push_back("world-refused: " + s.refused);
   } else {
-    v = checkRun(s.rec[0], s.tempFolder);
+    v = checkRun(s.rec[0], s.tempFolder, s.ipAdapterNames);
     if (s.copies == 2) {
       const RunRecord &a = s.rec[0], &b = s.rec[1];
       if (a.echo != b.echo || a.log != b.log || a.logWritten != b.logWritten ||
@@ -257,6 +258,7 @@ int exploreMain(const ExploreOptions& o) {
           continue;
         }
         s.tempFolder = world.system.tempExists;
+        for (const AdapterConfig& a : world.ip.adapters) s.ipAdapterNames.push_back(a.name);
         s.pending = s.copies;
       }
       Job j{next, nextCopy, base + "/run-" + std::to_string(next) + "-" + std::to_string(nextCopy),

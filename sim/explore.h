@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -37,14 +38,20 @@ struct RunRecord {
   bool logOpenFailed = false;       // opening the log file failed (injected)
   bool userScrolled = false;        // a press on a scroll box, or a WM_TIMER, reached the window
   int liveBlocks = 0;               // blocks the program held when it ended
+  bool nicFound = false;            // an adapter test (scan request) was accepted
+  std::string nicTraceName;         // the name that request carried, as the trace writes it
+  // Each FormatMessage request (the release-failure lines): code, found.
+  std::vector<std::pair<long, bool>> releaseMessages;
 };
 
 // Reads the facts above from a trace (JSON lines).
 void readTraceFacts(const std::string& trace, RunRecord& r);
 
 // The properties every run must have; one text per violation, each
-// beginning with the property's name.
-std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder);
+// beginning with the property's name. ipAdapterNames: the world's IP
+// adapters' names (8-bit, as GetAdaptersInfo reports them).
+std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder,
+                                  const std::vector<std::string>& ipAdapterNames = {});
 
 // The newest part of an echoed console text that the console keeps (it drops
 // its oldest whole lines past 8191 characters or 2047 completed lines).

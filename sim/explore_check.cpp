@@ -3,11 +3,13 @@
 // echoed on the debug channel, the log file, the last painted view, the
 // trace and the exit code.
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
 
 #include "explore.h"
+#include "trace.h"
 
 namespace sim {
 namespace {
@@ -342,6 +344,102 @@ void checkView(const RunRecord& r, bool complete, Fail& v) {
           " characters) is not the console text from a line start on");
 }
 
+// A string field of a trace line as the trace writes it (escapes kept).
+std::string stringField(const std::string& line, const char* key) {
+  std::string k = std::string("\"") + key + "\":\"";
+  size_t p = line.find(k);
+  if (p == std::string::npos) return "";
+  std::string out;
+  for (size_t i = p + k.size(); i < line.size() && line[i] != '"'; i++) {
+    if (line[i] == '\\' && i + 1 < line.size()) out += line[i++];
+    out += line[i];
+  }
+  return out;
+}
+
+// A text in the trace's form: UTF-8, with '"', '\\' and controls escaped.
+std::string traceForm(const std::u16string& text) {
+  std::string out;
+  for (unsigned char c : utf8(text)) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20) {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\u%04x", c);
+      out += b;
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
+
+// The NIC the run names is the one the driver requests name, and the IP
+// configuration is matched by that same name: "NIC not found in IP
+// configuration." only when no IP adapter has it.
+void checkNic(const RunRecord& r, const Lines& l, const std::vector<std::string>& ipAdapterNames,
+              Fail& v) {
+  const std::u16string head = u"\r\nFound : ";
+  size_t p = r.echo.find(head);
+  if (p == std::u16string::npos) return;
+  p += head.size();
+  size_t e = r.echo.find(u"\r\n", p);
+  if (e == std::u16string::npos) return;  // cut short before the name's line end
+  if (!r.nicFound) {
+    add(v, "nic-name", "\"Found : \" without an accepted adapter test");
+    return;
+  }
+  std::string named = traceForm(r.echo.substr(p, e - p));
+  if (named != r.nicTraceName)
+    add(v, "nic-name",
+        "the run names the NIC " + shown(named) + ", the driver requests " +
+            shown(r.nicTraceName));
+  bool listed = false;
+  for (const std::string& n : ipAdapterNames) {
+    std::u16string widened;
+    for (unsigned char c : n) widened += char16_t(c);
+    listed = listed || traceForm(widened) == r.nicTraceName;
+  }
+  if (!listed) return;
+  for (size_t n = 0; n < l.whole.size(); n++)
+    if (l.whole[n] == "     NIC not found in IP configuration.")
+      add(v, "false-verdict",
+          "line " + std::to_string(n + 1) +
+              " says the NIC is missing from the IP configuration, which lists it");
+}
+
+// A node whose adapter list could not be read has no cause that blames
+// the network.
+void checkFailedReads(const Lines& l, Fail& v) {
+  bool failedRead = false;
+  for (size_t n = 0; n < l.whole.size(); n++) {
+    const std::string& line = l.whole[n];
+    if (startsWith(line, "Node: ")) failedRead = false;
+    if (startsWith(line, "Cannot read the IP adapter list, ERROR ")) failedRead = true;
+    if (failedRead && (line == "   DHCP server available." ||
+                       line == "   Signal (RSSI) between  -10 and -70dB."))
+      add(v, "false-verdict",
+          "line " + std::to_string(n + 1) + " gives a cause after a failed read: " + shown(line));
+  }
+}
+
+// Each release failure whose message was found shows "E", the message and
+// "-" with the very code, on one line.
+void checkReleaseLines(const RunRecord& r, const Lines& l, Fail& v) {
+  size_t k = 0;
+  for (size_t n = 0; n < l.whole.size() && k < r.releaseMessages.size(); n++) {
+    size_t p = l.whole[n].find("Release Error:");
+    if (p == std::string::npos) continue;
+    const auto& [code, found] = r.releaseMessages[k++];
+    std::string rest = l.whole[n].substr(p + std::strlen("Release Error:"));
+    if (found && (rest.empty() || rest[0] != 'E' || !endsWith(rest, "-" + std::to_string(code))))
+      add(v, "release-code",
+          "line " + std::to_string(n + 1) + " does not end with the release error's code " +
+              std::to_string(code) + ": " + shown(l.whole[n]));
+  }
+}
+
 }  // namespace
 
 std::u16string keptConsoleText(const std::u16string& echo) { return echo.substr(keptStart(echo)); }
@@ -378,6 +476,15 @@ void readTraceFacts(const std::string& trace, RunRecord& r) {
       return line.find(std::string("\"call\":\"") + call + "\"") != std::string::npos;
     };
     bool ok = line.find("\"ok\":true") != std::string::npos;
+    if (!r.nicFound && ok && is("DeviceIoControl") &&
+        line.find("\"oid\":\"0x0D01011A\"") != std::string::npos) {
+      // The first accepted scan request is the adapter test of the NIC found.
+      r.nicFound = true;
+      r.nicTraceName = stringField(line, "name");
+    } else if (is("FormatMessage")) {
+      r.releaseMessages.emplace_back(field(line, "code"),
+                                     line.find("\"found\":true") != std::string::npos);
+    }
     if (is("CreateWindowEx")) {
       r.windowCreated = r.windowCreated || ok;
     } else if (is("CreateThread")) {
@@ -410,7 +517,8 @@ void readTraceFacts(const std::string& trace, RunRecord& r) {
   }
 }
 
-std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder) {
+std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder,
+                                  const std::vector<std::string>& ipAdapterNames) {
   Fail v;
   if (r.signal == SIGALRM) {
     add(v, "hang", "the run outlived its wall-clock limit");
@@ -474,6 +582,9 @@ std::vector<std::string> checkRun(const RunRecord& r, bool tempFolder) {
   if (closings > 1) add(v, "two-closings", std::to_string(closings) + " closing lines");
 
   checkPasses(l, complete, v);
+  checkNic(r, l, ipAdapterNames, v);
+  checkFailedReads(l, v);
+  checkReleaseLines(r, l, v);
   checkSweeps(l, v);
   checkSurvey(l, v);
   for (size_t n = 0; n < l.whole.size(); n++) {

@@ -166,6 +166,10 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
   r.s = r.next() ^ (run * 0xD1B54A32D192ED03ull);
   r.next();
   const bool hostile = r.percent(25);
+  // Later additions draw from a stream of their own, so that the worlds
+  // made before them stay as they were, apart from the added keys.
+  Rng more{r.s ^ 0x5851F42D4C957F2Dull};
+  more.next();
   Toml t;
   // The n-th calls of one kind that fail: a few small numbers.
   auto someCalls = [&](const char* key, int64_t most) {
@@ -240,8 +244,13 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
   if (messages) {
     t.table("system.messages");
     t.str("5", "Access is denied.\r\n");
-    t.str("1231", "The network location cannot be reached.");
+    // A message longer than the line, or not: the code must show either way.
+    t.str("1231", more.percent(50) ? "The network location cannot be reached. For information about "
+                                  "network troubleshooting, see the Help.\r\n"
+                                : "The network location cannot be reached.");
     if (r.percent(30)) t.str("87", "Param\xC3\xA8tre incorrect \xE2\x80\x93 \xF0\x9F\x93\xB6");
+    // Line breaks and a tab inside the message.
+    if (more.percent(50)) t.str("2202", "The request was refused.\r\nThe adapter\tdid not answer.\r\n");
   }
 
   // ---- driver
@@ -250,6 +259,11 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
   std::string nicName = r.pick({"WLAGN1", "TIACXWLN1", "AR6K_SD1", "BCMSDDHD1", "NETWLAN"});
   if (r.percent(20)) nicName += std::to_string(r.range(0, 9));
   if (hostile && r.percent(5)) nicName = std::string(size_t(r.range(70, 90)), 'W');
+  // Long device names: the most the NIC name holds (79), just past it, and
+  // up to the most the driver side holds (257).
+  if (more.percent(hostile ? 8 : 2))
+    nicName = std::string(
+        size_t(more.percent(50) ? more.pick<int64_t>({79, 80, 257}) : more.range(70, 257)), 'W');
   if (hostile && r.percent(4))
     nicName += r.pick({"\xC3\xA9", "\xCE\xA9"});  // beyond ASCII, beyond the code page
   bool wlanBinding = !r.percent(4);
@@ -395,6 +409,10 @@ std::string exploreWorld(uint64_t seed, uint64_t run) {
     }
     if (r.percent(10)) someCalls("fail_host_by_name", 5);
     if (r.percent(10)) someCalls("fail_host_by_addr", 200);
+  } else if (more.percent(5)) {
+    // One refresh's second adapter-list call fails: a read that fails, on a
+    // device whose configuration is fine.
+    t.nums("fail_adapters_info", {2 * more.range(1, 8)});
   }
   if (r.percent(40)) {
     t.array("ip.adapter");

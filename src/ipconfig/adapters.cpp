@@ -76,8 +76,10 @@ void refreshAdapters() {
     list = static_cast<plat::IP_ADAPTER_INFO*>(plat::allocate(size));
   }
   // Only the second answer counts (also when the first one succeeded).
-  if (list) answer = plat::getAdaptersInfo(list, &size);
-  if (list && answer == 0) {
+  answer = list ? plat::getAdaptersInfo(list, &size) : plat::ERROR_NOT_ENOUGH_MEMORY;
+  // A device without any IP adapter has an empty list, read like any other.
+  adapterSnapshot.adapterListError = answer == plat::ERROR_NO_DATA ? 0 : answer;
+  if (answer == 0) {
     adapterSnapshot.adapterList = list;
     // The block we own is as large as we allocated, whatever the call wrote
     // back into size afterwards.
@@ -113,6 +115,8 @@ void refreshAdapters() {
 }
 
 bool haveCurrentAdapter() { return adapterSnapshot.currentAdapter != nullptr; }
+
+plat::DWORD adapterListError() { return adapterSnapshot.adapterListError; }
 
 const char* currentAddress() {
   const plat::IP_ADAPTER_INFO* a = adapterSnapshot.currentAdapter;

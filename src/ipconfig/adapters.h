@@ -19,6 +19,10 @@ struct AdapterSnapshot {
   // The WLAN adapter: the first record whose name, widened, equals the NIC
   // name; null when there is none.
   const plat::IP_ADAPTER_INFO* currentAdapter;
+  // Why there is no adapter list: the answer of the second GetAdaptersInfo
+  // call, or ERROR_NOT_ENOUGH_MEMORY when no buffer could be had; 0 when the
+  // list was read (also when the device has no IP adapter: ERROR_NO_DATA).
+  plat::DWORD adapterListError;
 };
 extern AdapterSnapshot adapterSnapshot;
 
@@ -32,6 +36,9 @@ void formatLeaseTime(int32_t leaseObtained);
 // from the IP configuration) the address texts read "0.0.0.0" and the
 // adapter counts as having DHCP enabled and no address.
 bool haveCurrentAdapter();
+// 0 when the latest refresh read the adapter list, else why it could not
+// (then there is no current adapter, whatever the device holds).
+plat::DWORD adapterListError();
 const char* currentAddress();
 const char* currentMask();
 const char* currentGateway();

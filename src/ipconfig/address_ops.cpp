@@ -16,23 +16,18 @@ void line(const char16_t* text) { appendLine(text); }
 
 [[noreturn]] void endProcess() { plat::exitProcess(EXIT_ROUTE_FAILURE); }
 
-// "E%S-%d": the system's text for the error, then its code. The text is
-// narrowed and its trailing line end dropped, so that the console line stays
-// one line.
+// The system's text for the error, as the release-failure line shows it.
 void releaseErrorLine(plat::DWORD error) {
   char16_t* text = nullptr;
   plat::DWORD length = plat::formatMessage(plat::FORMAT_MESSAGE_ALLOCATE_BUFFER | plat::FORMAT_MESSAGE_FROM_SYSTEM |
                                                plat::FORMAT_MESSAGE_IGNORE_INSERTS,
                                            nullptr, error, plat::LANG_USER_DEFAULT, &text, 0, nullptr);
-  if (length == 0 || !text) return;
-  char narrow[RUN_TEXT_CHARS];
-  size_t n = 0;
-  for (; n + 1 < sizeof narrow && n < length && text[n]; n++)
-    narrow[n] = text[n] <= 0xFF ? char(text[n]) : '?';
-  while (n > 0 && (narrow[n - 1] == '\r' || narrow[n - 1] == '\n' || narrow[n - 1] == ' ')) n--;
-  narrow[n] = 0;
+  if (length == 0 || !text) {
+    plat::localFree(text);
+    return;
+  }
+  formatReleaseError(runState.scratch, RUN_TEXT_CHARS, text, length, error);
   plat::localFree(text);
-  FORMAT_SCRATCH(u"E%S-%d", narrow, plat::DWORD(error));
   appendLine(runState.scratch);
 }
 
@@ -102,6 +97,43 @@ void deleteDefaultRoutes() {
     }
   }
   plat::release(table);
+}
+
+void formatReleaseError(char16_t* out, size_t capacity, const char16_t* message, size_t length,
+                        plat::DWORD code) {
+  if (capacity == 0) return;
+  // The code is what the line is for: the message gets only the room that
+  // "E", "-" and all the code's digits leave.
+  char16_t digits[16];
+  size_t codeChars = size_t(formatText(digits, 16, u"%d", code));
+  char text[RUN_TEXT_CHARS];
+  size_t room = capacity - 1 > codeChars + 2 ? capacity - 1 - codeChars - 2 : 0;
+  if (room > sizeof text - 1) room = sizeof text - 1;
+  size_t n = 0;
+  bool inBreak = false;
+  for (size_t i = 0; i < length && message[i] && n < room; i++) {
+    char16_t c = message[i];
+    // A line break (CR, LF or both) is one blank: the console line stays one.
+    if (c == u'\r' || c == u'\n') {
+      if (!inBreak) text[n++] = ' ';
+      inBreak = true;
+      continue;
+    }
+    inBreak = false;
+    if (c == u'\t') {
+      c = u' ';
+    } else if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && message[i + 1] >= 0xDC00 &&
+               message[i + 1] < 0xE000) {
+      c = u'?'; // one character in two units: one placeholder
+      i++;
+    } else if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c > 0xFF) {
+      c = u'?'; // a control, or beyond the 8-bit code page
+    }
+    text[n++] = char(c);
+  }
+  while (n > 0 && text[n - 1] == ' ') n--;
+  text[n] = 0;
+  formatText(out, capacity, u"E%S-%d", text, code);
 }
 
 size_t routeRowsInBlock(const plat::MIB_IPFORWARDTABLE* table, size_t blockBytes) {

@@ -24,6 +24,15 @@ void deleteDefaultRoutes();
 // than lie whole in the block of blockBytes bytes that holds the table
 // (none when the block is too short for the count itself).
 size_t routeRowsInBlock(const plat::MIB_IPFORWARDTABLE* table, size_t blockBytes);
+// The release-failure line "E%S-%d" for a system message of `length` units
+// (or up to its NUL) and an error code, into out (capacity units, always
+// terminated). The code is always whole; the message is cut to the room
+// left. Inside it a line break becomes one blank and a tab a blank, every
+// character the console cannot show (a control, anything beyond the 8-bit
+// code page; a surrogate pair counts as one) one '?'; blanks at its end are
+// dropped.
+void formatReleaseError(char16_t* out, size_t capacity, const char16_t* message, size_t length,
+                        plat::DWORD code);
 // Releases and renews the WLAN adapter's lease and waits for the new
 // address; the outcome is the run's address state.
 void releaseAndRenew();

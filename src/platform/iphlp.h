@@ -83,6 +83,10 @@ struct IP_ADAPTER_INDEX_MAP {
   char16_t Name[MAX_ADAPTER_NAME];
 };
 
+// Fills info (*size bytes) with the chain of adapter records: 0; when the
+// buffer is too small, ERROR_BUFFER_OVERFLOW with the size needed in *size;
+// ERROR_NO_DATA when the device has no IP adapter at all; any other answer:
+// the list could not be read.
 DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size);
 DWORD getNetworkParams(FIXED_INFO* info, ULONG* size);
 DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, ULONG* instance);

@@ -67,7 +67,18 @@ plat::DWORD QV_CALLBACK diagnosticRun(void*) {
   }
   appendLine(u"OK");
   appendText(u"Found : ");
-  copyDeviceName(runState.nicName, RUN_TEXT_CHARS);
+  if (!copyDeviceName(runState.nicName, RUN_TEXT_CHARS)) {
+    // The IP configuration is matched and addressed by the NIC name, which
+    // holds fewer characters than a device name may have. A cut name would
+    // match no adapter (or another one), and every node would fail for a
+    // cause that is not the network's: the run says so and ends instead.
+    appendLine(wlanChannel.deviceName);
+    FORMAT_SCRATCH(u"NIC name too long (%d chars, max %d): not usable.", int(deviceNameLength()),
+                   RUN_TEXT_CHARS - 1);
+    appendLine(runState.scratch);
+    closing();
+    plat::exitThread(0);
+  }
   appendLine(runState.nicName);
 
   if (!surveyNetworks()) {

@@ -186,7 +186,13 @@ void nodeLoop() {
       markNodeFailed();
     } else {
       refreshAdapters();
-      if (!haveCurrentAdapter()) {
+      if (plat::DWORD error = adapterListError()) {
+        // The device's IP configuration could not be read at all: nothing
+        // is known about this node's address, so no cause is given for it.
+        FORMAT_SCRATCH(u"Cannot read the IP adapter list, ERROR %d", error);
+        appendLine(runState.scratch);
+        markNodeFailed();
+      } else if (!haveCurrentAdapter()) {
         // The WLAN adapter is missing from the IP configuration: there is no
         // address to test or repair.
         line(u"     NIC not found in IP configuration.");

@@ -5,5 +5,6 @@
 // The worker thread's entry; the parameter is not used.
 plat::DWORD QV_CALLBACK diagnosticRun(void* unused);
 
-// The hour of the clock and lease lines, brought into 0..23 (see frame.cpp).
+// The GMT hour of the clock line, brought into 0..23 (see frame.cpp). The
+// lease line does not use it: its hour moves the date with it.
 int wrapHour(int hour);

@@ -69,8 +69,16 @@ bool findWlanNic() {
   return false;
 }
 
-void copyDeviceName(char16_t* out, size_t capacity) {
+size_t deviceNameLength() { return wideLength(wlanChannel.deviceName, DEVICE_NAME_CHARS - 1); }
+
+bool copyDeviceName(char16_t* out, size_t capacity) {
+  if (capacity == 0) return false;
+  if (deviceNameLength() + 1 > capacity) {
+    out[0] = 0;
+    return false;
+  }
   copyWide(out, capacity, wlanChannel.deviceName);
+  return true;
 }
 
 bool queryOid(void* request, plat::NDIS_OID oid, plat::DWORD size) {

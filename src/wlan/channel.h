@@ -18,9 +18,13 @@ extern WlanChannel wlanChannel;
 
 bool openWlanChannel();
 bool findWlanNic();
-// Copies the device name into out (capacity units, terminator included); a
-// longer name is cut.
-void copyDeviceName(char16_t* out, size_t capacity);
+// Copies the device name, with its terminator, into out (capacity units).
+// A name that does not fit is not cut (a cut name would name another
+// adapter than the one every driver request names): the answer is false and
+// out holds an empty text.
+bool copyDeviceName(char16_t* out, size_t capacity);
+// Units in the device name, without the terminator.
+size_t deviceNameLength();
 // request: a buffer of `size` bytes beginning with an NDISUIO_QUERY_OID /
 // NDISUIO_SET_OID record; its Data is the OID's value.
 bool queryOid(void* request, plat::NDIS_OID oid, plat::DWORD size);

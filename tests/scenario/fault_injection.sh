@@ -30,10 +30,11 @@ fault-oid-ssid|0|yes|"oid":"0x0D010102","name":"WLAGN1","in":128,"out":128,"ok":
 fault-oid-disassociate|0|yes|"oid":"0x0D010115","name":"WLAGN1","in":1024,"out":1024,"ok":false,"refused":true|     Harbor .Associated in  0s 
 fault-oid-infrastructure-mode|0|yes|"oid":"0x0D010108","name":"WLAGN1","in":128,"out":128,"ok":false,"value":1,"refused":true|     Harbor .Associated in  0s 
 fault-oid-authentication-mode|0|yes|"oid":"0x0D010118","name":"WLAGN1","in":128,"out":128,"ok":false,"value":0,"refused":true|     Harbor .Associated in  0s 
-fault-adapters-info|0|yes|"call":"GetAdaptersInfo","size":704,"answer":31|     NIC not found in IP configuration.
+fault-adapters-info|0|yes|"call":"GetAdaptersInfo","size":704,"answer":31|Cannot read the IP adapter list, ERROR 31
 fault-network-params|0|yes|"call":"GetNetworkParams","size":584,"answer":31|DNS Servers:       
 fault-file-time|0|yes|"call":"FileTimeToSystemTime","n":1,"ok":false|   Lease Obtained: 1/01/01 0:00:00 local
-fault-allocation-adapters|0|yes|"call":"malloc","n":1,"bytes":640,"ok":false|     NIC not found in IP configuration.
+fault-allocation-adapters|0|yes|"call":"malloc","n":1,"bytes":640,"ok":false|Cannot read the IP adapter list, ERROR 8
+fault-allocation-adapters-resize|0|yes|"call":"malloc","n":2,"bytes":704,"ok":false|Cannot read the IP adapter list, ERROR 8
 fault-icmp-create|0|yes|"call":"IcmpCreateFile","ok":false|-Testing Internet connection....Error.
 fault-target-conversion|0|yes|"call":"WideCharToMultiByte","n":1,"chars":-1,"ok":false|-Testing Internet connection....Error.
 fault-echo-refused|0|yes|"call":"IcmpSendEcho","to":"1.1.1.1","replies":0,"refused":true,"error":11050|-Testing Internet connection....Error.

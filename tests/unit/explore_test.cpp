@@ -77,15 +77,19 @@ sim::RunRecord soundRun(const std::string& text) {
   r.userEnd = sim::UserEnd::Tap;
   r.idleTap = true;
   r.exitProcessCode = 0;
+  r.nicFound = true;
+  r.nicTraceName = "WLAGN1";
   return r;
 }
 
 const std::string GOOD = HEAD + failedPass("Cafe", "00.1a.70.3c.12.01", 1) + SUCCESS_PASS + CLOSING;
 
 // The names of the violations found, in order.
-std::vector<std::string> names(const sim::RunRecord& r, bool temp = true) {
+std::vector<std::string> names(const sim::RunRecord& r, bool temp = true,
+                               const std::vector<std::string>& ipAdapterNames = {}) {
   std::vector<std::string> out;
-  for (const std::string& v : sim::checkRun(r, temp)) out.push_back(v.substr(0, v.find(':')));
+  for (const std::string& v : sim::checkRun(r, temp, ipAdapterNames))
+    out.push_back(v.substr(0, v.find(':')));
   return out;
 }
 
@@ -144,7 +148,10 @@ TEST(ExploreWorlds, ReasonableWorldsDominateAndHostileOnesCoverTheInjectedFailur
                                      "action = \"message_error\"",
                                      "fail_echo",
                                      "fail_file_opens",
-                                     "repeat = "};
+                                     "repeat = ",
+                                     "troubleshooting",   // a release message longer than the line
+                                     "2202 = ",           // one with line breaks
+                                     std::string(80, 'W')};  // a device name the NIC name cannot hold
   std::vector<int> seen(wanted.size(), 0);
   for (uint64_t run = 1; run <= 600; run++) {
     std::string text = sim::exploreWorld(5, run);
@@ -200,10 +207,30 @@ TEST(ExploreTrace, ReadsTheFactsOfTheRun) {
       "{\"t\":9,\"thread\":1,\"call\":\"ExitProcess\",\"code\":0}\n",
       r);
   EXPECT_TRUE(r.windowCreated);
+  EXPECT_FALSE(r.nicFound);
   EXPECT_TRUE(r.workerStarted);             // the first thread is the run's
   EXPECT_EQ(r.userEnd, sim::UserEnd::Tap);  // y 239 lies below the down box
   EXPECT_FALSE(r.idleTap);
   EXPECT_EQ(r.exitProcessCode, 0);
+}
+
+TEST(ExploreTrace, ReadsTheNicsNameAndTheReleaseMessages) {
+  sim::RunRecord r;
+  sim::readTraceFacts(
+      "{\"t\":0,\"thread\":2,\"call\":\"DeviceIoControl\",\"code\":\"SET_OID_VALUE\",\"oid\":"
+      "\"0x0D01011A\",\"name\":\"ETH0\",\"in\":4096,\"out\":4096,\"ok\":false}\n"
+      "{\"t\":0,\"thread\":2,\"call\":\"DeviceIoControl\",\"code\":\"SET_OID_VALUE\",\"oid\":"
+      "\"0x0D01011A\",\"name\":\"PCI\\\\W\\\"1\",\"in\":4096,\"out\":4096,\"ok\":true}\n"
+      "{\"t\":5,\"thread\":2,\"call\":\"DeviceIoControl\",\"code\":\"SET_OID_VALUE\",\"oid\":"
+      "\"0x0D01011A\",\"name\":\"OTHER\",\"in\":4096,\"out\":4096,\"ok\":true}\n"
+      "{\"t\":9,\"thread\":2,\"call\":\"FormatMessage\",\"code\":1231,\"found\":true}\n"
+      "{\"t\":9,\"thread\":2,\"call\":\"FormatMessage\",\"code\":5,\"found\":false}\n",
+      r);
+  EXPECT_TRUE(r.nicFound);
+  EXPECT_EQ(r.nicTraceName, "PCI\\\\W\\\"1");  // the first accepted test, escapes kept
+  ASSERT_EQ(r.releaseMessages.size(), 2u);
+  EXPECT_EQ(r.releaseMessages[0], std::make_pair(1231L, true));
+  EXPECT_EQ(r.releaseMessages[1], std::make_pair(5L, false));
 }
 
 // ---- the properties ------------------------------------------------------------
@@ -402,6 +429,68 @@ TEST(ExploreProperties, WithoutAWindowOrARunNothingIsWritten) {
   idle.workerStarted = false;
   idle.lastFrame.clear();
   EXPECT_TRUE(names(idle).empty());  // the idle tap saves an empty log
+}
+
+// The NIC the run names is the one the driver requests name, and "not
+// found" is said only of a NIC the IP configuration does not list.
+TEST(ExploreProperties, TheNicIsNamedAsTheDriverSeesItAndFoundWhereListed) {
+  sim::RunRecord r = soundRun(GOOD);
+  EXPECT_TRUE(names(r).empty());
+  r.nicTraceName = "WLAGN1X";  // the run shows a cut name
+  EXPECT_TRUE(has(names(r), "nic-name"));
+  r.nicFound = false;
+  EXPECT_TRUE(has(names(r), "nic-name"));
+
+  std::string notFound = GOOD;
+  notFound.replace(notFound.find("     NIC DHCP Enabled"), 21, "     NIC not found in IP configuration.");
+  r = soundRun(notFound);
+  EXPECT_TRUE(names(r, true, {"ETH0", "WLAGN"}).empty());
+  EXPECT_TRUE(has(names(r, true, {"ETH0", "WLAGN1"}), "false-verdict"));
+  // Names are compared as the program compares them: 8-bit names widened
+  // (the trace writes UTF-8).
+  std::string latin = notFound;
+  latin.replace(latin.find("Found : WLAGN1"), 14, "Found : WLAGN\xe9");
+  r = soundRun(latin);
+  for (char16_t& c : r.echo) c = char16_t(static_cast<unsigned char>(c));
+  r.lastFrame = followingView(r.echo);
+  r.nicTraceName = "WLAGN\xc3\xa9";
+  EXPECT_FALSE(has(names(r, true, {"WLAGN\xc3\xa9"}), "false-verdict"));
+  EXPECT_TRUE(has(names(r, true, {"WLAGN\xe9"}), "false-verdict"));
+  EXPECT_FALSE(has(names(r), "nic-name"));
+}
+
+TEST(ExploreProperties, AFailedReadGivesNoCause) {
+  std::string failed = GOOD;
+  size_t from = failed.find("     NIC DHCP Enabled");
+  size_t to = failed.find("-Connection data:", from);
+  failed.replace(from, to - from, "Cannot read the IP adapter list, ERROR 31\r\n");
+  EXPECT_TRUE(names(soundRun(failed)).empty());
+  std::string blamed = failed;
+  blamed.insert(blamed.find("-Connection data:"), "   DHCP server available.\r\n");
+  EXPECT_TRUE(has(names(soundRun(blamed)), "false-verdict"));
+  // The next node's causes are its own.
+  std::string next = failed;
+  next.insert(next.find("-Testing DNS resolution....OK"), "   Signal (RSSI) between  -10 and -70dB.\r\n");
+  EXPECT_FALSE(has(names(soundRun(next)), "false-verdict"));
+}
+
+TEST(ExploreProperties, AReleaseErrorShowsItsCodeOnOneLine) {
+  const std::string release =
+      "     Releasing... Release Error:EThe network location cannot be reached.-1231\r\n";
+  std::string text = GOOD;
+  text.insert(text.find("     Renewing .Renewed"), release);
+  sim::RunRecord r = soundRun(text);
+  r.releaseMessages = {{1231, true}};
+  EXPECT_TRUE(names(r).empty()) << sim::checkRun(r, true)[0];
+  r.releaseMessages = {{123, true}};  // the code cut short
+  EXPECT_TRUE(has(names(r), "release-code"));
+
+  std::string split = GOOD;
+  split.insert(split.find("     Renewing .Renewed"),
+               "     Releasing... Release Error:EThe network location\r\ncannot be reached.-1231\r\n");
+  r = soundRun(split);
+  r.releaseMessages = {{1231, true}};
+  EXPECT_TRUE(has(names(r), "release-code"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "console_testing.h"
 #include "ipconfig/adapters.h"
+#include "ipconfig/address_ops.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ TEST(ConnectionData, TwoAddressesNoGatewayDhcpOffThreeDns) {
   setEntry(dns3, "9.9.9.9", "", nullptr);
 
   adapterSnapshot = {reinterpret_cast<plat::IP_ADAPTER_INFO*>(list.bytes.data()), plat::ULONG(list.bytes.size()),
-                     fixed, plat::ULONG(params.bytes.size()), wlan};
+                     fixed, plat::ULONG(params.bytes.size()), wlan, 0};
   printConnectionData();
   EXPECT_EQ(std::u16string(consoleLog.consoleText),
             u"-Connection data:\r\n"
@@ -119,6 +120,42 @@ TEST(ConnectionData, AddressTextsAreReadWithinTheirField) {
   char out[17];
   addressText(s, out);
   EXPECT_EQ(std::strlen(out), 16u);
+}
+
+std::u16string releaseLine(const std::u16string& message, plat::DWORD code, size_t capacity = 80) {
+  char16_t out[80];
+  formatReleaseError(out, capacity, message.c_str(), plat::DWORD(message.size()), code);
+  return out;
+}
+
+// The error code is what the line is for: it is never cut, whatever the
+// message, and the line never breaks.
+TEST(ReleaseErrorLine, CodeStaysWholeAndTheLineOne) {
+  EXPECT_EQ(releaseLine(u"The network location cannot be reached.\r\n", 1231),
+            u"EThe network location cannot be reached.-1231");
+  const std::u16string longText(104, u'm');
+  for (plat::DWORD code : {5u, 1231u, 4294967295u}) {
+    std::u16string line = releaseLine(longText, code);
+    std::u16string tail = u"-" + std::u16string(releaseLine(u"", code)).substr(2);
+    EXPECT_EQ(line.size(), 79u);
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << code;
+  }
+  EXPECT_EQ(releaseLine(u"", 4294967295u), u"E-4294967295");
+  // A cut that ends on a blank drops it; so does a line end.
+  EXPECT_EQ(releaseLine(std::u16string(72, u'a') + u" bbbbbbbbbb", 1231), u"E" + std::u16string(72, u'a') + u"-1231");
+  // Line breaks are one blank each, a tab a blank; nothing may start a new line.
+  std::u16string broken = releaseLine(u"One.\r\nTwo.\nThree.\r\r\n\tFour.\n", 5);
+  EXPECT_EQ(broken, u"EOne. Two. Three.  Four.-5");
+  // Characters the console cannot show are one placeholder each, a pair of
+  // surrogates included; a lone one too.
+  EXPECT_EQ(releaseLine(u"Param\u00e8tre \u2013 \U0001F4F6\x01\x7f\x85\xd800!", 87), u"EParam\u00e8tre ? ????" u"?!-87");
+  // A text without its terminator is read no further than its length.
+  char16_t out[80];
+  const char16_t unterminated[3] = {u'a', u'b', u'c'};
+  formatReleaseError(out, 80, unterminated, 2, 7);
+  EXPECT_EQ(std::u16string(out), u"Eab-7");
+  // A line too small for anything but the code keeps what fits of "E-code".
+  EXPECT_EQ(releaseLine(u"text", 1231, 4), u"E-1");
 }
 
 } // namespace

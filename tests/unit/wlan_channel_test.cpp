@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "console/format.h"
 #include "wlan/channel.h"
 
 namespace {
@@ -46,6 +47,31 @@ TEST(BindingName, NamesOutsideTheReplyOrTooLongAreRefused) {
   r.set(1020, 4, u"ab", 1020);
   ASSERT_TRUE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
   EXPECT_EQ(std::u16string(out), u"ab");
+}
+
+// The run's copy is the very text the driver requests carry, or nothing.
+TEST(DeviceName, CopyIsWholeOrRefused) {
+  const std::u16string longest(79, u'W');
+  char16_t out[80];
+  copyWide(wlanChannel.deviceName, DEVICE_NAME_CHARS, longest.c_str());
+  ASSERT_TRUE(copyDeviceName(out, 80));
+  EXPECT_EQ(std::u16string(out), longest);
+
+  const std::u16string longer(80, u'W');
+  copyWide(wlanChannel.deviceName, DEVICE_NAME_CHARS, longer.c_str());
+  EXPECT_EQ(deviceNameLength(), 80u);
+  EXPECT_FALSE(copyDeviceName(out, 80));
+  EXPECT_EQ(out[0], u'\0');
+
+  // The longest name the driver side holds.
+  const std::u16string most(DEVICE_NAME_CHARS - 1, u'N');
+  copyWide(wlanChannel.deviceName, DEVICE_NAME_CHARS, most.c_str());
+  EXPECT_EQ(deviceNameLength(), size_t(DEVICE_NAME_CHARS - 1));
+  EXPECT_FALSE(copyDeviceName(out, 80));
+  char16_t whole[DEVICE_NAME_CHARS];
+  ASSERT_TRUE(copyDeviceName(whole, DEVICE_NAME_CHARS));
+  EXPECT_EQ(std::u16string(whole), most);
+  wlanChannel = WlanChannel{};
 }
 
 } // namespace

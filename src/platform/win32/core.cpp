@@ -11,7 +11,8 @@ constexpr plat::DWORD OUR_ERRORS[] = {plat::NO_ERROR,
                                       plat::ERROR_BUFFER_OVERFLOW,
                                       plat::ERROR_INSUFFICIENT_BUFFER,
                                       plat::ERROR_NOT_SUPPORTED,
-                                      plat::ERROR_GEN_FAILURE};
+                                      plat::ERROR_GEN_FAILURE,
+                                      plat::ERROR_NO_DATA};
 }  // namespace
 
 #include <windows.h>
@@ -21,7 +22,7 @@ static_assert(OUR_ERRORS[0] == NO_ERROR && OUR_ERRORS[1] == ERROR_FILE_NOT_FOUND
               OUR_ERRORS[2] == ERROR_NOT_ENOUGH_MEMORY &&
               OUR_ERRORS[3] == ERROR_INVALID_PARAMETER && OUR_ERRORS[4] == ERROR_BUFFER_OVERFLOW &&
               OUR_ERRORS[5] == ERROR_INSUFFICIENT_BUFFER && OUR_ERRORS[6] == ERROR_NOT_SUPPORTED &&
-              OUR_ERRORS[7] == ERROR_GEN_FAILURE);
+              OUR_ERRORS[7] == ERROR_GEN_FAILURE && OUR_ERRORS[8] == ERROR_NO_DATA);
 
 namespace plat {
 
