@@ -66,6 +66,5 @@ constexpr DWORD ERROR_NO_DATA = 232;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
-constexpr DWORD ERROR_NO_DATA = 232;
 
 } // namespace plat
