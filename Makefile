@@ -9,7 +9,7 @@ WIN_BUILD ?= build-win
 # in its own folder under $(WIN_BUILD).
 WIN_ARCHS ?= x86_64 i686
 
-.PHONY: all deps build demo test unit asan tsan fuzz bench windows wine clean
+.PHONY: all deps build demo test unit asan tsan fuzz bench windows wine device-api clean
 
 all: build
 
@@ -28,7 +28,7 @@ demo: build
 # program under Wine.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	@$(MAKE) --no-print-directory asan tsan fuzz wine
+	@$(MAKE) --no-print-directory asan tsan fuzz wine device-api
 
 asan: deps
 	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address >/dev/null
@@ -70,6 +70,13 @@ wine: windows
 	@failed=0; for a in $(WIN_ARCHS); do \
 	  echo "wine: $$a"; \
 	  timeout 600 tests/wine/run.sh $(WIN_BUILD)/$$a || failed=1; \
+	done; exit $$failed
+
+# Every platform function the back end imports, from the build, against the
+# table of what the device provides (docs/device-api.md).
+device-api: windows
+	@failed=0; for a in $(WIN_ARCHS); do \
+	  tests/wine/device_api.sh $(WIN_BUILD)/$$a || failed=1; \
 	done; exit $$failed
 
 clean:
