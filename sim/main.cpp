@@ -10,15 +10,15 @@
 #include <sstream>
 #include <string>
 
-#include "explore.h"
-#include "host.h"
-#include "ipstack.h"
+#include "explore/explore.h"
+#include "harness/host.h"
+#include "ip/ipstack.h"
 #include "platform/core.h"
 #include "platform/window.h"
-#include "scenario.h"
-#include "scheduler.h"
-#include "trace.h"
-#include "winsys.h"
+#include "scenario/scenario.h"
+#include "harness/scheduler.h"
+#include "harness/trace.h"
+#include "screen/winsys.h"
 
 namespace {
 
