@@ -16,13 +16,8 @@
 
 #include "explore/explore.h"
 #include "harness/host.h"
-#include "ip/ipstack.h"
-#include "platform/core.h"
-#include "platform/window.h"
+#include "harness/run.h"
 #include "scenario/scenario.h"
-#include "harness/scheduler.h"
-#include "harness/trace.h"
-#include "screen/winsys.h"
 #include "screen/winsys_state.h"
 
 namespace sim {
@@ -30,8 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using WallClock = std::chrono::steady_clock;
-
-char16_t emptyCommandLine[1] = {0};
 
 bool readFile(const std::string& path, std::string& out) {
   std::ifstream in(path, std::ios::binary);
@@ -65,37 +58,26 @@ std::u16string wide(const std::string& bytes) {
     dup2(fd, 2);
     close(fd);
   }
-  host.root = dir + "/root";
   host.echo = false;
-  std::error_code ec;
-  fs::create_directories(host.root, ec);
-  if (world.system.tempExists) fs::create_directories(host.root + "/Temp", ec);
-  traceOpen(dir + "/trace.jsonl");
-
-  schedConfigure(0);
-  scheduleUiScript([] { return programEntry(nullptr, nullptr, emptyCommandLine, 1); });
-  setIdleHook(uiIdle);
-  RunResult r = schedRun("ui", [] {
-    int code = programEntry(nullptr, nullptr, emptyCommandLine, 1);
-    plat::exitProcess(plat::UINT(code));
-  });
-  bool deadlock = r.reason == EndReason::Deadlock;
-  int code = deadlock ? 3 : r.exitCode;
-  if (deadlock)
-    std::fprintf(stderr, "deadlock at %llu ms:\n%s", (unsigned long long)now(), r.report.c_str());
-  traceEndOfRun();
-  traceClose();
+  RunSetup setup;
+  setup.root = dir + "/root";
+  setup.tracePath = dir + "/trace.jsonl";
+  setup.traceRequired = false;
+  RunOutcome r = runOnce(setup);
+  if (r.deadlock)
+    std::fprintf(stderr, "deadlock at %llu ms:\n%s", (unsigned long long)r.endedAt,
+                 r.threads.c_str());
   const std::u16string& echo = host.debugText;
   writeFile(dir + "/echo", echo.data(), echo.size() * 2);
   const std::u16string& frame = ws::state().lastFrameText;
   writeFile(dir + "/frame", frame.data(), frame.size() * 2);
   char result[64];
-  int n =
-      std::snprintf(result, sizeof result, "%d %d %d\n", deadlock ? 1 : 0, code, host.liveBlocks);
+  int n = std::snprintf(result, sizeof result, "%d %d %d\n", r.deadlock ? 1 : 0, r.exitCode,
+                        host.liveBlocks);
   writeFile(dir + "/result", result, size_t(n));
   std::fflush(stdout);
   std::fflush(stderr);
-  _exit(code);
+  _exit(r.exitCode);
 }
 
 RunRecord collect(const std::string& dir, int status) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "harness/text.h"
+
 namespace sim {
 
 struct TraceField {
@@ -27,6 +29,5 @@ void traceClose();
 void trace(const char* call, std::initializer_list<TraceField> fields);
 void trace(const char* call, const std::vector<TraceField>& fields);
 std::string hex32(uint32_t v);
-std::string utf8(const std::u16string& s);
 
 } // namespace sim

@@ -165,28 +165,6 @@ void Section::done() {
   }
 }
 
-std::u16string widen(const std::string& s) {
-  std::u16string out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    uint32_t cp;
-    int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-    else { cp = c & 0x07; extra = 3; }
-    i++;
-    for (int k = 0; k < extra && i < s.size(); k++, i++) cp = (cp << 6) | (s[i] & 0x3F);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += char16_t(0xD800 + (cp >> 10));
-      out += char16_t(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += char16_t(cp);
-    }
-  }
-  return out;
-}
 
 void loadClock(Section& s, ClockWorld& w) {
   if (const toml::node* n = s.node("local")) {

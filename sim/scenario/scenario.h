@@ -7,6 +7,7 @@
 #define TOML_EXCEPTIONS 1
 #include <toml++/toml.h>
 
+#include "harness/text.h"
 #include "scenario/world.h"
 
 namespace sim {
@@ -79,9 +80,6 @@ void loadIp(Section& s, IpWorld& w);
 void loadUi(Section& s, UiWorld& w);
 // Checks across sections, after everything is read.
 void checkWorld(Section& root, World& w);
-
-// UTF-8 to UTF-16 (the loader's texts are UTF-8).
-std::u16string widen(const std::string& s);
 
 // The built-in default scenario.
 extern const char* const DEFAULT_SCENARIO;
