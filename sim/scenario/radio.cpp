@@ -1,5 +1,6 @@
-// The [radio] table: the networks, the adapter's association and injected
-// refusals. docs/scenarios.md documents every key.
+// The [driver] table (the bindings) and the [radio] table: the networks,
+// the adapter's association and injected refusals. docs/scenarios.md
+// documents every key.
 #include <cstring>
 
 #include "scenario/scenario.h"
@@ -149,6 +150,27 @@ void loadRefusal(Section& f, RadioWorld& w) {
 }
 
 } // namespace
+
+void loadDriver(Section& s, DriverWorld& w) {
+  w.opens = s.boolean("opens", true);
+  w.openError = uint32_t(s.integer("open_error", 2, 0, UINT32_MAX));
+  for (Section& b : s.tables("binding")) {
+    Binding x;
+    x.index = uint32_t(b.integer("index", int64_t(w.bindings.size()), 0, UINT32_MAX));
+    x.deviceName = b.wideText("name", u"");
+    x.description = b.wideText("description", u"");
+    x.queryFails = b.boolean("query_fails", false);
+    x.queryError = uint32_t(b.integer("query_error", 259, 0, UINT32_MAX));
+    x.acceptsScan = b.boolean("wlan", false);
+    x.nameLength = b.integer("name_length", -1, -1, UINT32_MAX);
+    x.nameOffset = b.integer("name_offset", -1, -1, UINT32_MAX);
+    for (const Binding& o : w.bindings)
+      if (o.index == x.index) b.fail("index", "two bindings with index " + std::to_string(x.index));
+    b.done();
+    w.bindings.push_back(x);
+  }
+  s.done();
+}
 
 void loadRadio(Section& s, RadioWorld& w) {
   for (Section& n : s.tables("network")) loadNetwork(n, w);
