@@ -63,7 +63,8 @@ int parseOptions(int argc, char** argv, Options& o) {
       const char* v = value();
       char* end = nullptr;
       double& pace = o.run.pace;
-      if (!v || (pace = std::strtod(v, &end), *end) || pace < 0) return usage("--pace needs a number >= 0");
+      if (!v || (pace = std::strtod(v, &end), *end) || pace < 0)
+        return usage("--pace needs a number >= 0");
     } else if (a == "--trace") {
       const char* v = value();
       if (!v) return usage("--trace needs a file");
@@ -149,9 +150,10 @@ int main(int argc, char** argv) {
   }
   if (r.deadlock) {
     std::fflush(stdout);
-    std::fprintf(stderr,
-                 "quorvelta-sim: deadlock at %llu ms: every thread waits and nothing is scheduled\n%s",
-                 (unsigned long long)r.endedAt, r.threads.c_str());
+    std::fprintf(
+        stderr,
+        "quorvelta-sim: deadlock at %llu ms: every thread waits and nothing is scheduled\n%s",
+        (unsigned long long)r.endedAt, r.threads.c_str());
   }
   std::string why;
   if (!o.screenshotPath.empty() && !sim::writeScreenshot(o.screenshotPath, why)) {

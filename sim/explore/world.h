@@ -98,14 +98,14 @@ struct Draft {
   Rng r;
   Toml t;
   bool hostile = false;
-  std::vector<Net> nets;      // the radio's networks, decided first
-  bool longRun = false;       // many networks, enough text to fill the console
-  bool workerMayFail = false; // the run's own thread may not start
-  std::string nicName;        // the WLAN binding's name, the same on the IP side
-  int associated = -1;        // the network the adapter is on at start
+  std::vector<Net> nets;       // the radio's networks, decided first
+  bool longRun = false;        // many networks, enough text to fill the console
+  bool workerMayFail = false;  // the run's own thread may not start
+  std::string nicName;         // the WLAN binding's name, the same on the IP side
+  int associated = -1;         // the network the adapter is on at start
   std::vector<IpNet> ipNets;
-  bool sweepWorld = false;    // one network cannot be repaired: a subnet sweep
-  int reaching = 0;           // networks that may get as far as addressing
+  bool sweepWorld = false;  // one network cannot be repaired: a subnet sweep
+  int reaching = 0;         // networks that may get as far as addressing
 
   // The n-th calls of one kind that fail: a few small numbers.
   void someCalls(const char* key, int64_t most);

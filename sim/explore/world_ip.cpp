@@ -232,9 +232,7 @@ void ipSweepHosts(Draft& d, const IpNet& x) {
   if (x.sweep || r.percent(10)) {
     // A crowded subnet answers from hundreds of addresses: the probes'
     // lines alone fill the console.
-    int64_t answering = !x.sweep        ? r.range(0, 4)
-                        : r.percent(20) ? r.range(50, 400)
-                                        : r.range(1, 4);
+    int64_t answering = !x.sweep ? r.range(0, 4) : r.percent(20) ? r.range(50, 400) : r.range(1, 4);
     for (int64_t k = answering; k > 0; k--) {
       std::string a =
           "192.168." + std::to_string(sweepSubnet(r)) + "." + std::to_string(sweepHost(r));
@@ -263,8 +261,8 @@ void ipSweepHosts(Draft& d, const IpNet& x) {
         for (int n = 0; n < 3; n++) {
           int at = first + n;  // the subnets' order: 0..15, then 240..255
           t.array("ip.network.host");
-          t.str("address", "192.168." + std::to_string(at < 16 ? at : 224 + at) + "." +
-                               std::to_string(host));
+          t.str("address",
+                "192.168." + std::to_string(at < 16 ? at : 224 + at) + "." + std::to_string(host));
           t.num("rtt", rtt - n);
         }
       }

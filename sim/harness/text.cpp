@@ -10,10 +10,19 @@ std::u16string widen(const std::string& s) {
     unsigned char c = s[i];
     uint32_t cp;
     int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-    else { cp = c & 0x07; extra = 3; }
+    if (c < 0x80) {
+      cp = c;
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else {
+      cp = c & 0x07;
+      extra = 3;
+    }
     i++;
     for (int k = 0; k < extra && i < s.size(); k++, i++) cp = (cp << 6) | (s[i] & 0x3F);
     if (cp >= 0x10000) {

@@ -20,9 +20,9 @@ int strayCharacterLine(const std::string& text) {
   // '[' array, '{' inline table, 'h' table header
   std::vector<char> nesting;
   In in = In::Plain;
-  bool key = true;         // plain text is in a key
-  bool valueStart = false; // the next token starts a value
-  bool guarded = false;    // the open string is no value: ASCII only
+  bool key = true;          // plain text is in a key
+  bool valueStart = false;  // the next token starts a value
+  bool guarded = false;     // the open string is no value: ASCII only
   bool afterBackslash = false, skippingBreak = false;
   int line = 1;
   size_t n = text.size();
@@ -66,7 +66,7 @@ int strayCharacterLine(const std::string& text) {
           in = In::Plain;
           if (c == '\n') lineEnds();
         } else if (in == In::MultiBasic && at(i, "\"\"\"")) {
-          while (i + 1 < n && text[i + 1] == '"') i++; // up to two quotes belong to the text
+          while (i + 1 < n && text[i + 1] == '"') i++;  // up to two quotes belong to the text
           in = In::Plain;
         }
         break;
@@ -89,10 +89,11 @@ int strayCharacterLine(const std::string& text) {
           guarded = !valueStart;
           valueStart = false;
           bool multi = at(i, c == '"' ? "\"\"\"" : "\'\'\'");
-          in = c == '"' ? (multi ? In::MultiBasic : In::Basic) : (multi ? In::MultiLiteral : In::Literal);
+          in = c == '"' ? (multi ? In::MultiBasic : In::Basic)
+                        : (multi ? In::MultiLiteral : In::Literal);
           if (multi) i += 2;
         } else if (c == '=') {
-          valueStart = key; // a second '=' starts nothing
+          valueStart = key;  // a second '=' starts nothing
           key = false;
         } else if (c == '[') {
           bool header = key && (nesting.empty() || nesting.back() == 'h');

@@ -18,8 +18,8 @@ bool loadScenario(const std::string& text, const std::string& file, World& out,
   try {
     root = toml::parse(text, file);
   } catch (const toml::parse_error& e) {
-    error = file + ":" + std::to_string(e.source().begin.line) + ": syntax: " +
-            std::string(e.description());
+    error = file + ":" + std::to_string(e.source().begin.line) +
+            ": syntax: " + std::string(e.description());
     return false;
   }
   World w;

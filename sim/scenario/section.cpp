@@ -165,4 +165,4 @@ void Section::done() {
   }
 }
 
-} // namespace sim
+}  // namespace sim

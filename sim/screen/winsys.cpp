@@ -1,6 +1,6 @@
 // The headless window system of the simulated handheld: classes, windows
 // and the single-instance lookup. Messages and timers are in
-// winsys_queue.cpp, painting in screen_gdi.cpp, the user in winsys_script.cpp.
+// queue.cpp, painting in gdi.cpp, the user in script.cpp.
 #include <algorithm>
 
 #include "platform/core.h"

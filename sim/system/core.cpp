@@ -39,6 +39,7 @@ void release(void* block) {
 }
 
 DWORD getLastError() { return lastError; }
+void setLastError(DWORD code) { lastError = code; }
 
 void exitProcess(UINT code) {
   trace("ExitProcess", {{"code", code}});

@@ -12,8 +12,8 @@ namespace plat {
 
 using namespace sim;
 
-DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t** allocated,
-                    DWORD, void*) {
+DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t** allocated, DWORD,
+                    void*) {
   auto it = world.system.messages.find(messageId);
   trace("FormatMessage", {{"code", messageId}, {"found", it != world.system.messages.end()}});
   if (!(flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) || !allocated) {
@@ -21,7 +21,7 @@ DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t**
     return 0;
   }
   if (it == world.system.messages.end()) {
-    lastError = 317; // ERROR_MR_MID_NOT_FOUND
+    lastError = 317;  // ERROR_MR_MID_NOT_FOUND
     return 0;
   }
   const std::u16string& t = it->second;

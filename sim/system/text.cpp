@@ -32,7 +32,8 @@ int wideCharToMultiByte(UINT, DWORD, const char16_t* src, int srcChars, char* ds
   size_t outLen = 0;
   for (size_t i = 0; i < n; i++) {
     char16_t c = src[i];
-    bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] < 0xE000;
+    bool pair =
+        c >= 0xD800 && c < 0xDC00 && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] < 0xE000;
     if (pair) i++;
     if (dstBytes) {
       if (outLen >= size_t(dstBytes)) {

@@ -26,7 +26,7 @@ struct SimCs {
 };
 static_assert(sizeof(SimCs) <= sizeof(plat::CRITICAL_SECTION));
 
-thread_local char ownerTag; // its address names the calling thread
+thread_local char ownerTag;  // its address names the calling thread
 
 // Whether a thread releasing a lock gives way now ([system] preempt). Only
 // the baton holder draws, so the stream is the same on every run.
@@ -45,8 +45,8 @@ bool preemptNow() {
   return (z ^ (z >> 31)) % 100 < w.preemptPercent;
 }
 
-} // namespace
-} // namespace sim
+}  // namespace
+}  // namespace sim
 
 namespace plat {
 
@@ -61,7 +61,8 @@ HANDLE createThread(ThreadProc proc, void* param, size_t stackSize, DWORD* threa
     lastError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
-  int id = schedSpawn("thread", [proc, param] { proc(param); }, stackSize);
+  int id = schedSpawn(
+      "thread", [proc, param] { proc(param); }, stackSize);
   if (!id) {
     lastError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
@@ -74,10 +75,7 @@ BOOL closeHandle(HANDLE) { return 1; }
 
 void exitThread(DWORD) { endThread(); }
 
-
 void sleep(DWORD ms) { sleepUntil(now() + ms, "Sleep"); }
-
-void setLastError(DWORD code) { lastError = code; }
 
 void initializeCriticalSection(CRITICAL_SECTION* cs) {
   std::memset(cs, 0, sizeof *cs);
@@ -114,19 +112,4 @@ void leaveCriticalSection(CRITICAL_SECTION* cs) {
   if (preemptNow()) sleepUntil(now() + 1, "giving way");
 }
 
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-} // namespace plat
-
+}  // namespace plat

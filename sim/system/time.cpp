@@ -2,8 +2,8 @@
 // virtual clock.
 #include <cstring>
 
-#include "harness/scheduler.h"
 #include "harness/host.h"
+#include "harness/scheduler.h"
 #include "harness/trace.h"
 #include "platform/core.h"
 #include "scenario/world.h"
@@ -49,7 +49,7 @@ void toSystemTime(int64_t ms, plat::SYSTEMTIME* st) {
   st->wYear = plat::WORD(y);
   st->wMonth = plat::WORD(m);
   st->wDay = plat::WORD(d);
-  st->wDayOfWeek = plat::WORD(((days % 7) + 11) % 7); // 1970-01-01 was a Thursday
+  st->wDayOfWeek = plat::WORD(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
   st->wHour = plat::WORD(rem / 3600000);
   st->wMinute = plat::WORD(rem / 60000 % 60);
   st->wSecond = plat::WORD(rem / 1000 % 60);
