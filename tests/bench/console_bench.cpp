@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "console/console.h"
-#include "host.h"
+#include "harness/host.h"
 
 namespace {
 

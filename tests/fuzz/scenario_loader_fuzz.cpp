@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "scenario.h"
+#include "scenario/scenario.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "console/console.h"
-#include "host.h"
+#include "harness/host.h"
 
 inline void resetConsole() {
   sim::host.echo = false; // the simulated debug channel would echo to stdout

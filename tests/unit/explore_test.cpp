@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "explore.h"
-#include "scenario.h"
+#include "explore/explore.h"
+#include "scenario/scenario.h"
 
 namespace {
 

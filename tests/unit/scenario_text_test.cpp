@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "scenario.h"
+#include "scenario/scenario.h"
 
 namespace {
 

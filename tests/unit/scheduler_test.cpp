@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/core.h"
-#include "scheduler.h"
+#include "harness/scheduler.h"
 
 namespace {
 

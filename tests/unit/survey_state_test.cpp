@@ -9,7 +9,7 @@
 #include "console/console.h"
 #include "run/run_state.h"
 #include "run/survey.h"
-#include "scheduler.h"
+#include "harness/scheduler.h"
 #include "wlan/channel.h"
 #include "wlan/node_table.h"
 #include "wlan/scan.h"

@@ -15,7 +15,7 @@
 
 #include "console/console.h"
 #include "console_testing.h"
-#include "host.h"
+#include "harness/host.h"
 #include "ui/main_window.h"
 
 namespace {

@@ -11,9 +11,9 @@
 
 #include "console/console.h"
 #include "console_testing.h"
-#include "host.h"
+#include "harness/host.h"
 #include "ui/main_window.h"
-#include "world.h"
+#include "scenario/world.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/window.h"
 #include "ui/main_window.h"
 #include "ui_testing.h"
-#include "winsys.h"
+#include "screen/winsys.h"
 
 namespace {
 

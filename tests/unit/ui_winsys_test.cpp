@@ -8,10 +8,10 @@
 
 #include "platform/core.h"
 #include "platform/window.h"
-#include "scheduler.h"
+#include "harness/scheduler.h"
 #include "ui_testing.h"
-#include "winsys.h"
-#include "world.h"
+#include "screen/winsys.h"
+#include "scenario/world.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include "platform/core.h"
 #include "wlan/association.h"
 #include "wlan/channel.h"
-#include "radio_link.h"
+#include "radio/radio_link.h"
 #include "wlan_sim_testing.h"
-#include "world_radio.h"
+#include "scenario/world_radio.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
-#include "scenario.h"
-#include "scheduler.h"
-#include "trace.h"
+#include "harness/host.h"
+#include "scenario/scenario.h"
+#include "harness/scheduler.h"
+#include "harness/trace.h"
 
 // What a body found wrong, one line each.
 struct SimChecks {

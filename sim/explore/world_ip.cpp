@@ -1,0 +1,302 @@
+// The explorer's worlds: [ip], its adapters and its networks (leases,
+// renewals, the hosts that answer).
+#include "explore/world.h"
+
+namespace sim::worlds {
+namespace {
+
+// One network (by SSID) at most cannot be repaired by renewals.
+void ipPlan(Draft& d) {
+  Rng& r = d.r;
+  const bool hostile = d.hostile;
+  std::vector<IpNet>& ipNets = d.ipNets;
+  for (const Net& n : d.nets) {
+    if (!n.rawSsid.empty()) continue;
+    bool seen = false;
+    for (const IpNet& x : ipNets) seen = seen || x.ssid == n.ssid;
+    if (seen) continue;
+    ipNets.push_back({n.ssid, privateSubnet(r), false});
+  }
+  d.sweepWorld = !ipNets.empty() && r.percent(hostile ? 20 : 12);
+  if (d.sweepWorld) {
+    IpNet& x = ipNets[size_t(r.range(0, int64_t(ipNets.size()) - 1))];
+    x.sweep = true;
+    x.unknown = r.percent(25);  // the [ip] side does not know it: no DHCP answer at all
+  }
+  for (const Net& n : d.nets) d.reaching += n.reachesIp;
+}
+
+void ipAdapters(Draft& d) {
+  Rng& r = d.r;
+  Toml& t = d.t;
+  const bool hostile = d.hostile;
+  const std::vector<Net>& nets = d.nets;
+  const std::vector<IpNet>& ipNets = d.ipNets;
+  const bool sweepWorld = d.sweepWorld;
+  const int reaching = d.reaching;
+  const std::string& nicName = d.nicName;
+  const int associated = d.associated;
+  t.table("ip");
+  t.strs("dns", {"10.20.0.1"});
+  if (hostile) {
+    if (r.percent(10)) d.someCalls("fail_adapters_info", 20);
+    if (r.percent(10)) d.someCalls("fail_network_params", 20);
+    if (sweepWorld && r.percent(10)) d.someCalls("fail_forward_table", 2);
+    if (r.percent(10)) d.someCalls("fail_add_address", 2);
+    if (r.percent(10)) d.someCalls("fail_delete_address", 4);
+    // Without the index no renewal happens, so every bad address is swept.
+    if (reaching <= 2 && r.percent(4)) t.flag("adapter_index_fails", true);
+    if (r.percent(4)) t.flag("icmp_create_fails", true);
+    if (r.percent(10)) {
+      d.someCalls("fail_echo", 30);
+      if (r.percent(50)) t.num("echo_error", 11010);
+    }
+    if (r.percent(10)) d.someCalls("fail_host_by_name", 5);
+    if (r.percent(10)) d.someCalls("fail_host_by_addr", 200);
+  } else if (d.more.percent(5)) {
+    // One refresh's second adapter-list call fails: a read that fails, on a
+    // device whose configuration is fine.
+    t.nums("fail_adapters_info", {2 * d.more.range(1, 8)});
+  }
+  if (r.percent(40)) {
+    t.array("ip.adapter");
+    t.str("name", "PCI\\ETHMAN1");
+    t.str("description", "Ethernet");
+    t.num("index", 1);
+    t.flag("dhcp", false);
+    t.strs("gateways", {"10.20.0.1"});
+    t.array("ip.adapter.address");
+    t.str("address", "10.20.0.57");
+  }
+  const bool wlanInIp = !r.percent(4);
+  const bool fixed = r.percent(18);
+  if (wlanInIp) {
+    t.array("ip.adapter");
+    t.str("name", nicName);
+    t.str("description", "802.11 adapter");
+    t.num("index", r.range(2, 9));
+    if (fixed) {
+      t.flag("dhcp", false);
+      // Usually an address of one of the networks, so that one can pass.
+      Subnet s = !ipNets.empty() && r.percent(60)
+                     ? ipNets[size_t(r.range(0, int64_t(ipNets.size()) - 1))].subnet
+                     : privateSubnet(r);
+      t.strs("gateways", {dotted(s.host(1))});
+      t.array("ip.adapter.address");
+      t.str("address",
+            r.percent(85) ? dotted(s.host(uint32_t(r.range(2, 254)))) : publicAddress(r));
+    } else if (associated >= 0 && r.percent(60)) {
+      // On a network at start: it keeps what it holds now.
+      const Net& n = nets[size_t(associated)];
+      Subnet s = privateSubnet(r);
+      for (const IpNet& x : ipNets)
+        if (x.ssid == n.ssid) s = x.subnet;
+      t.strs("gateways", {dotted(s.host(1))});
+      t.str("dhcp_server", dotted(s.host(1)));
+      t.num("lease_obtained", r.range(946684800, 2000000000));
+      t.array("ip.adapter.address");
+      t.str("address", r.percent(80) ? dotted(s.host(uint32_t(r.range(2, 254)))) : "169.254.3.4");
+      if (r.percent(10)) t.num("context", 3);
+    }
+  }
+}
+
+// The network's lease as DHCP hands it out, its subnet and name servers;
+// answers the kind of lease (0 good, 1 stale, 2 automatic, 3 none).
+int ipLease(Draft& d, const IpNet& x, const std::string& gateway) {
+  Rng& r = d.r;
+  Toml& t = d.t;
+  const bool hostile = d.hostile;
+  t.array("ip.network");
+  t.str("ssid", x.ssid);
+  const Subnet& s = x.subnet;
+  int lease = x.sweep ? int(r.range(1, 3)) : (r.percent(65) ? 0 : int(r.range(1, 3)));
+  switch (lease) {
+    case 0:  // a good lease
+      t.str("address", dotted(s.host(uint32_t(r.range(2, 254)))));
+      t.str("mask", s.mask());
+      t.str("gateway", gateway);
+      break;
+    case 1:  // a stale lease from elsewhere
+      t.str("address", r.percent(50) ? "10.99.1.17" : publicAddress(r));
+      t.str("mask", "255.255.0.0");
+      t.str("gateway", "10.99.0.1");
+      break;
+    case 2:  // an automatic private address
+      t.str("address",
+            "169.254." + std::to_string(r.range(0, 255)) + "." + std::to_string(r.range(1, 254)));
+      t.str("mask", "255.255.0.0");
+      break;
+    default:  // no DHCP answer
+      break;
+  }
+  if (lease != 3) {
+    t.str("dhcp_server", gateway);
+    t.num("lease_obtained", hostile && r.percent(20) ? r.range(-2147483647 - 1, 2147483647)
+                                                     : r.range(946684800, 2000000000));
+  }
+  t.str("subnet", s.text());
+  if (r.percent(30))
+    t.strs("dns", {gateway, "1.1.1.1", dotted(s.host(2))});
+  else
+    t.strs("dns", {gateway});
+  if (r.percent(10))
+    t.num("release_error",
+          r.pick({RELEASE_CODES[0], RELEASE_CODES[1], RELEASE_CODES[2], RELEASE_CODES[3]}));
+
+  return lease;
+}
+
+// Renewals: the sweep's network never gets a good address; any other gets
+// one at the latest on the second try.
+void ipRenewals(Draft& d, const IpNet& x, const std::string& gateway, int lease) {
+  Rng& r = d.r;
+  Toml& t = d.t;
+  const Subnet& s = x.subnet;
+  if (x.sweep) {
+    for (int k = int(r.range(1, 2)); k > 0; k--) {
+      t.array("ip.network.renewal");
+      switch (r.range(0, 3)) {
+        case 0:
+          t.str("result", "apipa");
+          t.num("poll", r.range(1, 8));
+          break;
+        case 1:
+          t.str("result", "nothing");
+          break;
+        case 2:
+          t.str("result", "refused");
+          if (r.percent(50)) t.num("error", 1231);
+          break;
+        default:  // valid, but after the program stops polling
+          t.str("result", "valid");
+          t.num("poll", r.range(9, 12));
+          t.str("address", dotted(s.host(uint32_t(r.range(2, 254)))));
+          t.str("mask", s.mask());
+          t.str("gateway", gateway);
+          break;
+      }
+    }
+  } else if (lease != 0 || r.percent(50)) {
+    if (r.percent(40)) {
+      t.array("ip.network.renewal");
+      t.str("result", r.pick({"apipa", "nothing", "refused"}));
+    }
+    t.array("ip.network.renewal");
+    t.str("result", "valid");
+    t.num("poll", r.range(1, 8));
+    t.str("address", dotted(s.host(uint32_t(r.range(2, 254)))));
+    t.str("mask", s.mask());
+    t.str("gateway", gateway);
+  }
+}
+
+// The internet test's host, the name the DNS test resolves and its host.
+void ipHosts(Draft& d, const IpNet& x, const std::string& gateway) {
+  Rng& r = d.r;
+  Toml& t = d.t;
+  const bool hostile = d.hostile;
+  const bool longRun = d.longRun;
+  if (r.percent(x.sweep ? 40 : longRun ? 10 : 85)) {
+    t.array("ip.network.host");
+    t.str("address", "1.1.1.1");
+    t.num("rtt", r.percent(6) ? r.range(1000, 3000) : r.range(0, 400));
+    if (r.percent(4)) t.num("status", r.pick<int64_t>({11003, 11010, 11013}));
+    if (r.percent(3)) t.str("reply_from", gateway);
+  }
+  if (r.percent(75)) {
+    std::string target = publicAddress(r);
+    t.array("ip.network.name");
+    t.str("name", r.percent(85) ? "www.google.com" : "WWW.Google.COM");
+    t.strs("addresses",
+           r.percent(6) ? std::vector<std::string>{} : std::vector<std::string>{target});
+    if (hostile && r.percent(8)) t.num("address_length", r.pick<int64_t>({0, 2, 3, 16, 64}));
+    if (r.percent(85)) {
+      t.array("ip.network.host");
+      t.str("address", target);
+      t.num("rtt", r.percent(5) ? r.range(1000, 2000) : r.range(1, 300));
+      if (r.percent(4)) t.num("status", 11003);
+    }
+  }
+  if (r.percent(5)) {
+    t.array("ip.network.reverse");
+    t.str("address", "1.1.1.1");
+    t.str("name", "one.one.one.one");
+    if (r.percent(50))
+      t.strs("addresses", r.percent(50) ? std::vector<std::string>{}
+                                        : std::vector<std::string>{publicAddress(r)});
+  }
+}
+
+// Hosts the sweep can find (any network: a later sweep elsewhere finds
+// none of them).
+void ipSweepHosts(Draft& d, const IpNet& x) {
+  Rng& r = d.r;
+  Toml& t = d.t;
+  if (x.sweep || r.percent(10)) {
+    // A crowded subnet answers from hundreds of addresses: the probes'
+    // lines alone fill the console.
+    int64_t answering = !x.sweep ? r.range(0, 4) : r.percent(20) ? r.range(50, 400) : r.range(1, 4);
+    for (int64_t k = answering; k > 0; k--) {
+      std::string a =
+          "192.168." + std::to_string(sweepSubnet(r)) + "." + std::to_string(sweepHost(r));
+      t.array("ip.network.host");
+      t.str("address", a);
+      t.num("rtt", r.percent(15) ? r.range(1000, 1500) : r.range(0, 999));
+      if (r.percent(8)) t.num("status", 11010);
+      if (r.percent(8)) t.str("reply_from", "10.0.0." + std::to_string(r.range(1, 254)));
+      if (r.percent(30)) {
+        t.array("ip.network.reverse");
+        t.str("address", a);
+        t.str("name", "ap.local");
+        if (r.percent(50)) {
+          t.strs("addresses", r.pick<int>({0, 1, 2}) == 0 ? std::vector<std::string>{}
+                              : r.percent(50) ? std::vector<std::string>{"255.255.255.255"}
+                                              : std::vector<std::string>{"192.168.0.1"});
+        }
+      }
+    }
+    // Neighbours probed a millisecond apart whose answers arrive at the
+    // same moment: their lines are written at once.
+    if (x.sweep && r.percent(50)) {
+      for (int64_t k = r.range(1, 3); k > 0; k--) {
+        int first = int(r.range(0, 28)), host = sweepHost(r);
+        int64_t rtt = r.range(3, 900);
+        for (int n = 0; n < 3; n++) {
+          int at = first + n;  // the subnets' order: 0..15, then 240..255
+          t.array("ip.network.host");
+          t.str("address",
+                "192.168." + std::to_string(at < 16 ? at : 224 + at) + "." + std::to_string(host));
+          t.num("rtt", rtt - n);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void ipSection(Draft& d) {
+  ipPlan(d);
+  ipAdapters(d);
+  for (const IpNet& x : d.ipNets) {
+    if (x.unknown) continue;
+    std::string gateway = dotted(x.subnet.host(1));
+    int lease = ipLease(d, x, gateway);
+    ipRenewals(d, x, gateway, lease);
+    ipHosts(d, x, gateway);
+    ipSweepHosts(d, x);
+  }
+  Rng& r = d.r;
+  Toml& t = d.t;
+  const bool hostile = d.hostile;
+  const bool sweepWorld = d.sweepWorld;
+  if (hostile && r.percent(sweepWorld ? 25 : 5)) {
+    t.array("ip.route");
+    t.str("next_hop", "10.20.0.254");
+    t.num("if_index", 1);
+    t.flag("delete_fails", true);
+  }
+}
+
+}  // namespace sim::worlds

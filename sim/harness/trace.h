@@ -1,0 +1,33 @@
+// The request trace: one JSON object per platform request, in order.
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "harness/text.h"
+
+namespace sim {
+
+struct TraceField {
+  const char* key;
+  enum Kind { Int, Str, Bool } kind;
+  int64_t i = 0;
+  std::string s;
+  TraceField(const char* k, int64_t v) : key(k), kind(Int), i(v) {}
+  TraceField(const char* k, int v) : key(k), kind(Int), i(v) {}
+  TraceField(const char* k, unsigned v) : key(k), kind(Int), i(v) {}
+  TraceField(const char* k, long unsigned v) : key(k), kind(Int), i(int64_t(v)) {}
+  TraceField(const char* k, bool v) : key(k), kind(Bool), i(v) {}
+  TraceField(const char* k, const char* v) : key(k), kind(Str), s(v ? v : "") {}
+  TraceField(const char* k, std::string v) : key(k), kind(Str), s(std::move(v)) {}
+};
+
+bool traceOpen(const std::string& path);
+void traceClose();
+// Writes {"t":<virtual ms>,"thread":<id>,"call":call,...fields}.
+void trace(const char* call, std::initializer_list<TraceField> fields);
+void trace(const char* call, const std::vector<TraceField>& fields);
+std::string hex32(uint32_t v);
+
+} // namespace sim

@@ -1,0 +1,79 @@
+// ICMP echo on the simulated network: the answer is decided by the world
+// (ipstack.cpp) and arrives after its round-trip time of virtual time; no
+// answer costs the whole time-out.
+#include <cstring>
+
+#include "ip/ipstack.h"
+#include "ip/ipv4.h"
+#include "platform/core.h"
+#include "platform/iphlp.h"
+#include "harness/scheduler.h"
+#include "harness/trace.h"
+
+namespace plat {
+
+namespace {
+HANDLE const ICMP = reinterpret_cast<HANDLE>(uintptr_t(0x1C4F));
+}
+
+HANDLE icmpCreateFile() {
+  bool ok = !sim::world.ip.icmpCreateFails;
+  sim::trace("IcmpCreateFile", {{"ok", ok}});
+  if (!ok) {
+    setLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return INVALID_HANDLE_VALUE;
+  }
+  return ICMP;
+}
+
+BOOL icmpCloseHandle(HANDLE icmp) { return icmp == ICMP; }
+
+DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
+                   IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
+                   DWORD timeout) {
+  uint32_t dest = sim::fromNetwork(destination);
+  int call = ++sim::ipNow().echoCalls;
+  // An injected refusal: the stack turns the request down at once (out of
+  // resources, say), sending nothing.
+  if (sim::inList(sim::world.ip.failEcho, call)) {
+    sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true},
+                                {"error", sim::world.ip.echoError}});
+    setLastError(sim::world.ip.echoError);
+    return 0;
+  }
+  // The reply buffer must hold one reply record, an ICMP error message (8
+  // bytes) and the request's data; a smaller one is refused before anything
+  // is sent.
+  size_t minimum = sizeof(ICMP_ECHO_REPLY) + 8 + requestSize;
+  if (icmp != ICMP || !replyBuffer || replySize < minimum) {
+    sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true}});
+    setLastError(icmp != ICMP ? 6 : IP_BUF_TOO_SMALL);
+    return 0;
+  }
+  const sim::EchoHost* h = sim::echoAnswer(dest);
+  bool answered = h && h->rtt < timeout;
+  sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)},
+                              {"ttl", options ? options->Ttl : 0},
+                              {"size", requestSize},
+                              {"timeout", timeout},
+                              {"replies", answered ? 1 : 0},
+                              {"status", answered ? h->status : IP_REQ_TIMED_OUT}});
+  sim::sleepUntil(sim::now() + (answered ? h->rtt : timeout), "an echo reply");
+  auto* reply = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
+  if (!answered) {
+    reply->Status = IP_REQ_TIMED_OUT;
+    setLastError(IP_REQ_TIMED_OUT);
+    return 0;
+  }
+  uint32_t from = dest;
+  if (!h->replyFrom.empty()) sim::parseIpv4(h->replyFrom, from);
+  reply->Address = sim::toNetwork(from);
+  reply->Status = h->status;
+  reply->RoundTripTime = h->rtt;
+  reply->DataSize = 0;
+  reply->Data = nullptr;
+  reply->Options.Ttl = 64;
+  return 1;
+}
+
+} // namespace plat

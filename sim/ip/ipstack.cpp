@@ -1,0 +1,190 @@
+#include "ip/ipstack.h"
+
+#include <algorithm>
+
+#include "ip/ipv4.h"
+#include "radio/radio_link.h"
+#include "harness/trace.h"
+
+namespace sim {
+namespace {
+
+IpState state;
+
+uint32_t ip(const std::string& text) {
+  uint32_t v = 0;
+  parseIpv4(text, v);
+  return v;
+}
+
+// Whether an IP adapter's name is that of an 802.11 binding. The radio is
+// shared by every such binding, so the first IP adapter named like any of
+// them is the one joins and the DHCP client act on (one that the program
+// cannot reach, say a binding whose query fails, has no part in it).
+bool wlanName(const std::string& name) {
+  for (const Binding& b : world.driver.bindings)
+    if (b.acceptsScan && !b.deviceName.empty() && utf8(b.deviceName) == name) return true;
+  return false;
+}
+
+void initState() {
+  state.ready = true;
+  for (const AdapterConfig& c : world.ip.adapters) {
+    LiveAdapter a;
+    a.config = &c;
+    a.wlan = wlanName(c.name);
+    a.dhcp = c.dhcp;
+    for (const IpAddressEntry& e : c.addresses)
+      a.addresses.push_back({ip(e.address), ip(e.mask), e.context ? e.context : newContext()});
+    for (const std::string& g : c.gateways) a.gateways.push_back(ip(g));
+    a.dhcpServer = ip(c.dhcpServer);
+    a.leaseObtained = c.leaseObtained;
+    if (!a.gateways.empty()) state.routes.push_back({0, 0, a.gateways[0], c.index, 1, false});
+    for (const LiveAddress& x : a.addresses)
+      if (x.address) state.routes.push_back({x.address & x.mask, x.mask, x.address, c.index, 1, false});
+    state.adapters.push_back(a);
+  }
+  for (const RouteEntry& r : world.ip.routes)
+    state.routes.push_back({ip(r.destination), ip(r.mask), ip(r.nextHop), r.ifIndex, r.metric, r.deleteFails});
+  // Joins are counted from the start: an adapter on a network at start
+  // keeps what the scenario gives it until it joins anew.
+  state.joins = 0;
+}
+
+// A new join: a DHCP adapter takes the lease the network hands out.
+void joined() {
+  LiveAdapter* w = wlanAdapter();
+  if (!w || !w->dhcp) return;
+  const NetworkIp* n = currentNetwork();
+  w->addresses.clear();
+  w->gateways.clear();
+  w->dhcpServer = 0;
+  w->leaseObtained = 0;
+  uint32_t gateway = 0;
+  if (n && !n->address.empty()) {
+    w->addresses.push_back({ip(n->address), ip(n->mask), newContext()});
+    if (!n->gateway.empty()) w->gateways.push_back(gateway = ip(n->gateway));
+    w->dhcpServer = ip(n->dhcpServer);
+    w->leaseObtained = n->leaseObtained;
+  }
+  setWlanDefaultRoute(gateway);
+  trace("sim.dhcp", {{"event", "lease on join"},
+                     {"address", w->addresses.empty() ? "0.0.0.0" : formatIpv4(w->addresses[0].address)}});
+}
+
+void applyDueRenewal() {
+  PendingRenewal& p = state.pending;
+  if (!p.active || now() < p.showsAt) return;
+  p.active = false;
+  LiveAdapter* w = wlanAdapter();
+  if (!w) return;
+  const Renewal& r = p.result;
+  if (r.kind != Renewal::Valid && r.kind != Renewal::Apipa) return;
+  w->addresses.clear();
+  w->addresses.push_back({ip(r.address), ip(r.mask), newContext()});
+  w->gateways.clear();
+  const NetworkIp* n = currentNetwork();
+  uint32_t gateway = 0;
+  if (r.kind == Renewal::Valid && !r.gateway.empty()) w->gateways.push_back(gateway = ip(r.gateway));
+  if (r.kind == Renewal::Valid && n) {
+    w->dhcpServer = ip(n->dhcpServer);
+    w->leaseObtained = n->leaseObtained;
+  }
+  setWlanDefaultRoute(gateway);
+  trace("sim.dhcp", {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"}, {"address", r.address}});
+}
+
+bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }
+
+} // namespace
+
+void traceEndOfRun() {
+  int defaults = 0;
+  if (state.ready)
+    for (const LiveRoute& r : state.routes) defaults += r.destination == 0;
+  else
+    for (const AdapterConfig& a : world.ip.adapters) defaults += !a.gateways.empty();
+  trace("sim.end", {{"default_routes", defaults}, {"threads_peak", peakThreads()}});
+}
+
+bool inList(const std::vector<uint32_t>& calls, int n) {
+  return std::find(calls.begin(), calls.end(), uint32_t(n)) != calls.end();
+}
+
+uint32_t newContext() { return state.nextContext++; }
+
+IpState& ipNow() {
+  if (!state.ready) initState();
+  if (joinCount() != state.joins) {
+    state.joins = joinCount();
+    state.pending.active = false;
+    joined();
+  }
+  applyDueRenewal();
+  return state;
+}
+
+LiveAdapter* wlanAdapter() {
+  for (LiveAdapter& a : state.adapters)
+    if (a.wlan) return &a;
+  return nullptr;
+}
+
+LiveAdapter* adapterByIndex(uint32_t index) {
+  for (LiveAdapter& a : state.adapters)
+    if (a.config->index == index) return &a;
+  return nullptr;
+}
+
+const NetworkIp* currentNetwork() {
+  const std::string* ssid = associatedSsid();
+  if (!ssid) return nullptr;
+  for (const NetworkIp& n : world.ip.networks)
+    if (n.ssid == *ssid) return &n;
+  return nullptr;
+}
+
+void setWlanDefaultRoute(uint32_t gateway) {
+  LiveAdapter* w = wlanAdapter();
+  if (!w) return;
+  uint32_t index = w->config->index;
+  std::erase_if(state.routes, [&](const LiveRoute& r) {
+    return r.ifIndex == index;
+  });
+  for (const LiveAddress& a : w->addresses)
+    if (a.address) state.routes.push_back({a.address & a.mask, a.mask, a.address, index, 1, false});
+  if (gateway) state.routes.push_back({0, 0, gateway, index, 1, false});
+}
+
+const EchoHost* echoAnswer(uint32_t destination) {
+  IpState& s = ipNow();
+  const NetworkIp* n = currentNetwork();
+  LiveAdapter* w = wlanAdapter();
+  if (!n || !w) return nullptr;
+  const EchoHost* host = nullptr;
+  for (const EchoHost& h : n->hosts)
+    if (ip(h.address) == destination) host = &h;
+  if (!host) return nullptr;
+  uint32_t net = n->subnetGiven ? n->subnet : ip(n->address);
+  uint32_t mask = n->subnetGiven ? n->subnetMask : ip(n->mask);
+  bool onNetwork = false; // the adapter holds an address of the network's own subnet
+  bool onLink = false;    // some address of the adapter covers the destination
+  for (const LiveAddress& a : w->addresses) {
+    if (!a.address) continue;
+    if ((net || mask) && inside(a.address, net, mask)) onNetwork = true;
+    if (inside(destination, a.address, a.mask)) onLink = true;
+  }
+  // A neighbour on a link one of the adapter's addresses covers answers
+  // directly; so does any host of the network once the adapter holds an
+  // address of it.
+  if (onLink) return host;
+  bool local = (net || mask) && inside(destination, net, mask);
+  if (local) return onNetwork ? host : nullptr;
+  // Beyond the network: a default route through a gateway of the network.
+  if (!onNetwork) return nullptr;
+  for (const LiveRoute& r : s.routes)
+    if (r.destination == 0 && r.ifIndex == w->config->index && inside(r.nextHop, net, mask)) return host;
+  return nullptr;
+}
+
+} // namespace sim

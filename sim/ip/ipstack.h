@@ -1,0 +1,71 @@
+// The simulated device's IP stack: the live state of every adapter, the
+// route table and the DHCP client of the WLAN adapter, kept in step with
+// the radio.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "harness/scheduler.h"
+#include "scenario/world.h"
+
+namespace sim {
+
+struct LiveAddress {
+  uint32_t address = 0; // host byte order
+  uint32_t mask = 0;
+  uint32_t context = 0;
+};
+
+struct LiveAdapter {
+  const AdapterConfig* config = nullptr;
+  bool wlan = false;
+  bool dhcp = true;
+  std::vector<LiveAddress> addresses;
+  std::vector<uint32_t> gateways;
+  uint32_t dhcpServer = 0;
+  int64_t leaseObtained = 0;
+};
+
+struct LiveRoute {
+  uint32_t destination = 0, mask = 0, nextHop = 0, ifIndex = 0, metric = 1;
+  bool deleteFails = false;
+};
+
+struct PendingRenewal {
+  bool active = false;
+  Renewal result;
+  Ms showsAt = 0;
+};
+
+struct IpState {
+  bool ready = false;
+  std::vector<LiveAdapter> adapters;
+  std::vector<LiveRoute> routes;
+  uint64_t joins = 0;
+  uint32_t nextContext = 0x100;
+  int renewals = 0; // IpRenewAddress calls so far
+  PendingRenewal pending;
+  int adaptersInfoCalls = 0, networkParamsCalls = 0, forwardTableCalls = 0;
+  int addAddressCalls = 0, deleteAddressCalls = 0;
+  int echoCalls = 0, hostByNameCalls = 0, hostByAddrCalls = 0;
+};
+
+// The state, brought up to date with the radio and with renewals due by now.
+IpState& ipNow();
+LiveAdapter* wlanAdapter();
+LiveAdapter* adapterByIndex(uint32_t index);
+// The network the WLAN adapter is on, if the scenario describes it.
+const NetworkIp* currentNetwork();
+uint32_t newContext();
+// Replaces the WLAN adapter's default routes by one through gateway (none
+// when gateway is 0).
+void setWlanDefaultRoute(uint32_t gateway);
+// Whether an echo to `destination` through the current network is answered,
+// and by what.
+const EchoHost* echoAnswer(uint32_t destination);
+bool inList(const std::vector<uint32_t>& calls, int n);
+// The state the run leaves behind, for the trace: the default routes left.
+void traceEndOfRun();
+
+} // namespace sim

@@ -1,0 +1,62 @@
+// Loading a scenario: the guard against stray characters, the TOML parse,
+// one loader per section, the checks across sections.
+#include "scenario/scenario.h"
+
+namespace sim {
+
+World world;
+
+bool loadScenario(const std::string& text, const std::string& file, World& out,
+                  std::string& error) {
+  Loader loader(file);
+  if (int line = strayCharacterLine(text)) {
+    error = file + ":" + std::to_string(line) +
+            ": syntax: a character beyond ASCII outside a string value or comment";
+    return false;
+  }
+  toml::table root;
+  try {
+    root = toml::parse(text, file);
+  } catch (const toml::parse_error& e) {
+    error = file + ":" + std::to_string(e.source().begin.line) +
+            ": syntax: " + std::string(e.description());
+    return false;
+  }
+  World w;
+  w.file = file;
+  Section top(&root, "", &loader);
+  {
+    Section s = top.table("clock");
+    loadClock(s, w.clock);
+  }
+  {
+    Section s = top.table("system");
+    loadSystem(s, w.system);
+  }
+  {
+    Section s = top.table("driver");
+    loadDriver(s, w.driver);
+  }
+  {
+    Section s = top.table("radio");
+    loadRadio(s, w.radio);
+  }
+  {
+    Section s = top.table("ip");
+    loadIp(s, w.ip);
+  }
+  {
+    Section s = top.table("ui");
+    loadUi(s, w.ui);
+  }
+  if (!loader.failed()) checkWorld(top, w);
+  top.done();
+  if (loader.failed()) {
+    error = loader.message();
+    return false;
+  }
+  out = std::move(w);
+  return true;
+}
+
+}  // namespace sim

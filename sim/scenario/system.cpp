@@ -1,0 +1,65 @@
+// The [clock] and [system] tables. docs/scenarios.md documents every key.
+#include <cstdlib>
+
+#include "scenario/scenario.h"
+
+namespace sim {
+
+void loadClock(Section& s, ClockWorld& w) {
+  if (const toml::node* n = s.node("local")) {
+    auto dt = n->value_exact<toml::date_time>();
+    if (!dt || dt->offset) {
+      s.fail("local", "must be a local date and time, like 2006-03-05T09:07:02");
+    } else {
+      w.year = dt->date.year;
+      w.month = dt->date.month;
+      w.day = dt->date.day;
+      w.hour = dt->time.hour;
+      w.minute = dt->time.minute;
+      w.second = dt->time.second;
+      if (w.year < 1980 || w.year > 2099) s.fail("local", "year must lie in 1980..2099");
+    }
+  }
+  w.bias = int32_t(s.integer("bias", 0, -1440, 1440));
+  w.standardBias = int32_t(s.integer("standard_bias", 0, -1440, 1440));
+  w.daylightBias = int32_t(s.integer("daylight_bias", 0, -1440, 1440));
+  w.daylight = s.boolean("daylight", false);
+  s.done();
+}
+
+void loadSystem(Section& s, SystemWorld& w) {
+  w.commandLine = s.wideText("command_line", u"");
+  w.tempExists = s.boolean("temp_folder", true);
+  w.maxThreads = uint32_t(s.integer("max_threads", 0, 0, 100000));
+  for (int64_t v : s.integers("fail_thread_starts", 1, INT32_MAX))
+    w.failThreadStarts.push_back(uint32_t(v));
+  for (int64_t v : s.integers("fail_allocations", 1, INT32_MAX))
+    w.failAllocations.push_back(uint32_t(v));
+  for (int64_t v : s.integers("fail_file_opens", 1, INT32_MAX))
+    w.failFileOpens.push_back(uint32_t(v));
+  for (int64_t v : s.integers("fail_text_conversions", 1, INT32_MAX))
+    w.failTextConversions.push_back(uint32_t(v));
+  for (int64_t v : s.integers("fail_file_times", 1, INT32_MAX))
+    w.failFileTimes.push_back(uint32_t(v));
+  w.preemptPercent = uint32_t(s.integer("preempt", 0, 0, 100));
+  w.preemptSeed = uint64_t(s.integer("preempt_seed", 1, 0, INT64_MAX));
+  Section m = s.table("messages");
+  for (const std::string& k : m.keys()) {
+    char* end = nullptr;
+    unsigned long code = std::strtoul(k.c_str(), &end, 10);
+    if (k.empty() || *end || code > 0xFFFFFFFFul) {
+      m.fail(k.c_str(), "message keys must be error codes (decimal)");
+      continue;
+    }
+    const toml::node* n = m.node(k.c_str());
+    auto v = n ? n->value_exact<std::string>() : std::nullopt;
+    if (!v) {
+      m.fail(k.c_str(), "must be a string");
+      continue;
+    }
+    w.messages[uint32_t(code)] = widen(*v);
+  }
+  s.done();
+}
+
+}  // namespace sim

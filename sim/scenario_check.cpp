@@ -1,8 +1,0 @@
-#include "scenario.h"
-
-namespace sim {
-
-// Checks that need more than one section.
-void checkWorld(Section&, World&) {}
-
-} // namespace sim

@@ -1,0 +1,42 @@
+// System message texts (FormatMessage) from the scenario's [system.messages].
+#include <algorithm>
+#include <cstdlib>
+
+#include "harness/host.h"
+#include "harness/trace.h"
+#include "platform/core.h"
+#include "scenario/world.h"
+#include "system/services.h"
+
+namespace plat {
+
+using namespace sim;
+
+DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t** allocated, DWORD,
+                    void*) {
+  auto it = world.system.messages.find(messageId);
+  trace("FormatMessage", {{"code", messageId}, {"found", it != world.system.messages.end()}});
+  if (!(flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) || !allocated) {
+    lastError = ERROR_INVALID_PARAMETER;
+    return 0;
+  }
+  if (it == world.system.messages.end()) {
+    lastError = 317;  // ERROR_MR_MID_NOT_FOUND
+    return 0;
+  }
+  const std::u16string& t = it->second;
+  auto* buf = static_cast<char16_t*>(std::malloc((t.size() + 1) * sizeof(char16_t)));
+  if (!buf) return 0;
+  host.liveBlocks++;
+  std::copy(t.begin(), t.end(), buf);
+  buf[t.size()] = 0;
+  *allocated = buf;
+  return DWORD(t.size());
+}
+
+void localFree(void* block) {
+  if (block) host.liveBlocks--;
+  std::free(block);
+}
+
+}  // namespace plat

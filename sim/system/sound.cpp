@@ -1,0 +1,14 @@
+// Sounds: traced, never played.
+#include "harness/trace.h"
+#include "platform/core.h"
+
+namespace plat {
+
+using namespace sim;
+
+BOOL playSound(const char16_t* fileName, UINT flags) {
+  trace("PlaySound", {{"file", utf8(fileName)}, {"async", (flags & SND_ASYNC) != 0}});
+  return 1;
+}
+
+}  // namespace plat

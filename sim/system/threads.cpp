@@ -1,0 +1,115 @@
+// Threads, sleep and the lock (a critical section) of the simulated
+// handheld: each thread is a scheduler thread, the lock waits in the
+// scheduler.
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "harness/host.h"
+#include "harness/scheduler.h"
+#include "harness/trace.h"
+#include "platform/core.h"
+#include "scenario/world.h"
+#include "system/services.h"
+
+namespace sim {
+namespace {
+
+struct SimCs {
+  std::mutex real;
+  // Read without the mutex by every thread that enters (to spot its own
+  // recursion), so atomic; relaxed is enough, as only the owner itself can
+  // ever find its own tag there.
+  std::atomic<const void*> owner;
+  int depth;
+};
+static_assert(sizeof(SimCs) <= sizeof(plat::CRITICAL_SECTION));
+
+thread_local char ownerTag;  // its address names the calling thread
+
+// Whether a thread releasing a lock gives way now ([system] preempt). Only
+// the baton holder draws, so the stream is the same on every run.
+bool preemptNow() {
+  static uint64_t state = 0;
+  static bool seeded = false;
+  const SystemWorld& w = world.system;
+  if (w.preemptPercent == 0) return false;
+  if (!seeded) {
+    state = w.preemptSeed;
+    seeded = true;
+  }
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return (z ^ (z >> 31)) % 100 < w.preemptPercent;
+}
+
+}  // namespace
+}  // namespace sim
+
+namespace plat {
+
+using namespace sim;
+
+HANDLE createThread(ThreadProc proc, void* param, size_t stackSize, DWORD* threadId) {
+  int n = ++host.createThreadCalls;
+  bool refuse = listed(world.system.failThreadStarts, n) ||
+                (world.system.maxThreads && uint32_t(liveThreads()) >= world.system.maxThreads);
+  trace("CreateThread", {{"stack", uint64_t(stackSize)}, {"ok", !refuse}});
+  if (refuse) {
+    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  int id = schedSpawn(
+      "thread", [proc, param] { proc(param); }, stackSize);
+  if (!id) {
+    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  if (threadId) *threadId = DWORD(id);
+  return reinterpret_cast<HANDLE>(uintptr_t(0x10000 + id));
+}
+
+BOOL closeHandle(HANDLE) { return 1; }
+
+void exitThread(DWORD) { endThread(); }
+
+void sleep(DWORD ms) { sleepUntil(now() + ms, "Sleep"); }
+
+void initializeCriticalSection(CRITICAL_SECTION* cs) {
+  std::memset(cs, 0, sizeof *cs);
+  new (cs->opaque) SimCs{};
+}
+
+void enterCriticalSection(CRITICAL_SECTION* cs) {
+  SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
+  if (s->owner.load(std::memory_order_relaxed) == &ownerTag) {
+    s->depth++;
+    return;
+  }
+  if (inSimulation()) {
+    // Only the baton holder runs, so a held lock belongs to a thread that is
+    // blocked: wait for it in the scheduler, never on the real mutex.
+    while (!s->real.try_lock()) waitOn(cs, NEVER, "a lock");
+  } else {
+    s->real.lock();
+  }
+  s->owner.store(&ownerTag, std::memory_order_relaxed);
+  s->depth = 1;
+}
+
+void leaveCriticalSection(CRITICAL_SECTION* cs) {
+  SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
+  if (--s->depth > 0) return;
+  s->owner.store(nullptr, std::memory_order_relaxed);
+  s->real.unlock();
+  if (!inSimulation()) return;
+  wakeAll(cs);
+  // On the device a thread can lose the processor right here. It gives way
+  // for a millisecond, so that the threads due by then, and the ones the
+  // release woke, run first.
+  if (preemptNow()) sleepUntil(now() + 1, "giving way");
+}
+
+}  // namespace plat
