@@ -24,7 +24,8 @@ QV_SAME_FIELD(hostent, hostent, h_addr_list);
 
 namespace {
 
-// The device's sockets need no start-up call; Winsock does. Started once and
+// Winsock, on the device as on the desktop, wants WSAStartup before any
+// other call; the program's code makes none, so it is made here. Started once and
 // never cleaned up: the process ends with its sockets. A failed start is
 // left to the calls, which then fail with WSANOTINITIALISED.
 void startWinsock() {
