@@ -9,7 +9,7 @@ WIN_BUILD ?= build-win
 # in its own folder under $(WIN_BUILD).
 WIN_ARCHS ?= x86_64 i686
 
-.PHONY: all deps build demo test unit asan tsan fuzz bench windows wine device-api clean
+.PHONY: all deps build demo test unit asan tsan fuzz bench windows wine device-api mutate clean
 
 all: build
 
@@ -80,4 +80,11 @@ device-api: windows
 	done; exit $$failed
 
 clean:
-	rm -rf $(BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(WIN_BUILD) $(MUTATE_BUILD)
+
+# The standing mutation check (not part of `make test`: it takes about half
+# an hour): each mutant of tests/mutation/mutants.txt against the plain
+# suite, in its own build folder. MUTANTS=REGEX runs only those named so.
+MUTATE_BUILD ?= build-mutate
+mutate: deps
+	@tests/mutation/run.sh $(MUTATE_BUILD) '$(MUTANTS)'

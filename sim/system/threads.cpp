@@ -1,6 +1,7 @@
 // Threads, sleep and the lock (a critical section) of the simulated
 // handheld: each thread is a scheduler thread, the lock waits in the
 // scheduler.
+#include <cstdio>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -101,6 +102,13 @@ void enterCriticalSection(CRITICAL_SECTION* cs) {
 
 void leaveCriticalSection(CRITICAL_SECTION* cs) {
   SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
+  // Releasing a lock the thread does not hold is undefined on the device
+  // (the lock may open for a thread inside it, or stay held for ever); the
+  // simulated handheld refuses it outright.
+  if (s->owner.load(std::memory_order_relaxed) != &ownerTag || s->depth <= 0) {
+    std::fprintf(stderr, "quorvelta-sim: a lock released by a thread that does not hold it\n");
+    std::abort();
+  }
   if (--s->depth > 0) return;
   s->owner.store(nullptr, std::memory_order_relaxed);
   s->real.unlock();

@@ -8,7 +8,12 @@
 #include "platform/iphlp.h"
 #include "run/run_state.h"
 
-constexpr plat::ULONG ADAPTER_INFO_FIRST_BYTES = 640; // one record, as the device lays it out
+// The first GetAdaptersInfo buffer holds one record as the target lays it
+// out: 640 bytes on the 32-bit handheld, 704 on x86-64. A device with one
+// adapter therefore answers the first call with 0 on every target, and the
+// second call is made all the same.
+constexpr plat::ULONG ADAPTER_INFO_FIRST_BYTES = sizeof(plat::IP_ADAPTER_INFO);
+static_assert(sizeof(void*) != 4 || ADAPTER_INFO_FIRST_BYTES == 640, "one 32-bit record is 640 bytes");
 constexpr plat::ULONG NETWORK_PARAMS_FIRST_BYTES = 584;
 
 struct AdapterSnapshot {

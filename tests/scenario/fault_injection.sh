@@ -33,8 +33,8 @@ fault-oid-authentication-mode|0|yes|"oid":"0x0D010118","name":"WLAGN1","in":128,
 fault-adapters-info|0|yes|"call":"GetAdaptersInfo","size":704,"answer":31|Cannot read the IP adapter list, ERROR 31
 fault-network-params|0|yes|"call":"GetNetworkParams","size":584,"answer":31|DNS Servers:       
 fault-file-time|0|yes|"call":"FileTimeToSystemTime","n":1,"ok":false|   Lease Obtained: 1/01/01 0:00:00 local
-fault-allocation-adapters|0|yes|"call":"malloc","n":1,"bytes":640,"ok":false|Cannot read the IP adapter list, ERROR 8
-fault-allocation-adapters-resize|0|yes|"call":"malloc","n":2,"bytes":704,"ok":false|Cannot read the IP adapter list, ERROR 8
+fault-allocation-adapters|0|yes|"call":"malloc","n":1,"bytes":704,"ok":false|Cannot read the IP adapter list, ERROR 8
+fault-allocation-adapters-resize|0|yes|"call":"malloc","n":2,"bytes":1408,"ok":false|Cannot read the IP adapter list, ERROR 8
 fault-icmp-create|0|yes|"call":"IcmpCreateFile","ok":false|-Testing Internet connection....Error.
 fault-target-conversion|0|yes|"call":"WideCharToMultiByte","n":1,"chars":-1,"ok":false|-Testing Internet connection....Error.
 fault-echo-refused|0|yes|"call":"IcmpSendEcho","to":"1.1.1.1","replies":0,"refused":true,"error":11050|-Testing Internet connection....Error.
@@ -50,9 +50,9 @@ fault-add-address|0|yes|"call":"AddIPAddress","address":"192.168.0.133","mask":"
 fault-delete-address|0|yes|"call":"DeleteIPAddress","context":256,"answer":31|     IP Address Deletetion failed.
 fault-thread-start|0|yes|"call":"CreateThread","stack":65536,"ok":false|     Not probed: 1 addresses
 fault-max-threads|0|yes|"call":"CreateThread","stack":65536,"ok":false|     Not probed: 200 addresses
-fault-allocation-probe-target|0|yes|"call":"malloc","n":86,"bytes":32,"ok":false|     Not probed: 1 addresses
+fault-allocation-probe-target|0|yes|"call":"malloc","n":65,"bytes":32,"ok":false|     Not probed: 1 addresses
 recovery-route-table-fails|1|no|"call":"GetIpForwardTable","size":60,"rows":1,"answer":87|GetIpForwardTable Failed, ERROR 87
-fault-allocation-route-table|1|no|"call":"malloc","n":1045,"bytes":4,"ok":false|Malloc failed, Out of Memory!
+fault-allocation-route-table|1|no|"call":"malloc","n":1024,"bytes":4,"ok":false|Malloc failed, Out of Memory!
 recovery-route-delete-fails|1|no|"call":"DeleteIpForwardEntry","destination":"0.0.0.0","next_hop":"192.168.9.1","if":9,"answer":31|Could not delete old gateway
 ui-worker-not-started|0|yes|"call":"CreateThread","stack":0,"ok":false|(empty)
 ui-register-fails|0|no|"call":"RegisterClass","class":"Quorvelta","style":3,"ok":false|(empty)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "console/format.h"
@@ -26,6 +27,12 @@ TEST(Format, TheProgramsConversions) {
   EXPECT_EQ(f(u"%S", "\xe9"), u"\u00e9") << "8-bit text is widened byte by byte";
 }
 
+TEST(Format, ZeroPaddingComesAfterTheSign) {
+  EXPECT_EQ(f(u"%05d", -42), u"-0042");
+  EXPECT_EQ(f(u"%5d", -42), u"  -42");
+  EXPECT_EQ(f(u"%-5d|", -42), u"-42  |");
+}
+
 TEST(Format, MismatchedOrMissingArgumentsPrintNothing) {
   EXPECT_EQ(f(u"a%Sb", 5), u"ab");
   EXPECT_EQ(f(u"a%db"), u"ab");
@@ -40,6 +47,16 @@ TEST(Format, OutputIsCutAtCapacity) {
   char16_t one[1];
   EXPECT_EQ(formatText(one, 1, u"abc"), 0);
   EXPECT_EQ(one[0], 0);
+}
+
+TEST(Format, NarrowCopyIsCutAndTerminatedInsideItsCapacity) {
+  char out[6];
+  std::memset(out, '#', sizeof out);
+  copyNarrow(out, 4, "abcdef");
+  EXPECT_STREQ(out, "abc");
+  EXPECT_EQ(out[4], '#') << "written past the capacity";
+  copyNarrow(out, 4, "ab");
+  EXPECT_STREQ(out, "ab");
 }
 
 } // namespace

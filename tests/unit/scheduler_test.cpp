@@ -1,5 +1,6 @@
 // The scheduler runs once per process, so each case runs in a child process.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,21 @@ int inChild(int (*body)()) {
 }
 
 std::vector<std::string> order;
+
+// Runs body in a forked child with its standard error muted; true when the
+// child was ended by an abort.
+bool abortsInChild(void (*body)()) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::freopen("/dev/null", "w", stderr);
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT;
+}
 
 int timeJumpsAndTiesKeepRegistrationOrder() {
   auto start = std::chrono::steady_clock::now();
@@ -87,6 +103,44 @@ int waitTimesOutAtItsDeadline() {
   return r.reason == sim::EndReason::AllThreadsEnded && !woken ? 0 : 1;
 }
 
+// A lock released by a thread that does not hold it is refused: one held
+// by another thread, one nobody holds, one left once too often.
+void releaseAnotherThreadsLock() {
+  static plat::CRITICAL_SECTION cs;
+  plat::initializeCriticalSection(&cs);
+  sim::schedRun("main", [] {
+    plat::enterCriticalSection(&cs);
+    sim::schedSpawn("other", [] { plat::leaveCriticalSection(&cs); }, 0);
+    plat::sleep(500);
+    plat::leaveCriticalSection(&cs);
+  });
+}
+
+void releaseAnUnheldLock() {
+  static plat::CRITICAL_SECTION cs;
+  plat::initializeCriticalSection(&cs);
+  sim::schedRun("main", [] { plat::leaveCriticalSection(&cs); });
+}
+
+void releaseOnceTooOften() {
+  static plat::CRITICAL_SECTION cs;
+  plat::initializeCriticalSection(&cs);
+  plat::enterCriticalSection(&cs);
+  plat::leaveCriticalSection(&cs);
+  plat::leaveCriticalSection(&cs);
+}
+
+void releaseHeldLockProperly() {
+  static plat::CRITICAL_SECTION cs;
+  plat::initializeCriticalSection(&cs);
+  sim::schedRun("main", [] {
+    plat::enterCriticalSection(&cs);
+    plat::enterCriticalSection(&cs);
+    plat::leaveCriticalSection(&cs);
+    plat::leaveCriticalSection(&cs);
+  });
+}
+
 // Short-lived threads in rounds, the way the worst-case run's sweeps make
 // them: the stacks of threads that ended are used again, so far fewer are
 // mapped than threads started (about as many as were alive at once, plus
@@ -117,6 +171,12 @@ TEST(Scheduler, VirtualTimeJumpsAndTiesGoInRegistrationOrder) {
 }
 TEST(Scheduler, DeadlockIsReportedNotHung) { EXPECT_EQ(inChild(deadlockIsReportedWithTheThreadsStates), 0); }
 TEST(Scheduler, ContendedLockBlocksInTheScheduler) { EXPECT_EQ(inChild(contendedLockWaitsInTheScheduler), 0); }
+TEST(Scheduler, LockReleasedByAThreadNotHoldingItIsRefused) {
+  EXPECT_TRUE(abortsInChild(releaseAnotherThreadsLock));
+  EXPECT_TRUE(abortsInChild(releaseAnUnheldLock));
+  EXPECT_TRUE(abortsInChild(releaseOnceTooOften));
+  EXPECT_FALSE(abortsInChild(releaseHeldLockProperly));
+}
 TEST(Scheduler, WaitEndsAtItsDeadline) { EXPECT_EQ(inChild(waitTimesOutAtItsDeadline), 0); }
 TEST(Scheduler, EndedThreadsStacksAreUsedAgain) { EXPECT_EQ(inChild(endedThreadsLeaveTheirStacksToNewOnes), 0); }
 

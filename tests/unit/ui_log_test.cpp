@@ -118,6 +118,19 @@ TEST_F(LogFile, AFullConsoleIsSavedWhole) {
   EXPECT_EQ(want.compare(want.size() - got.size(), got.size(), got), 0);
 }
 
+TEST_F(LogFile, AConsoleFilledToItsLastUnitIsSavedToItsLastCharacter) {
+  resetConsole();
+  // One unfinished line longer than the store: the console keeps its newest
+  // 8191 characters, every unit but the terminator's.
+  std::string text;
+  for (int i = 0; i < 9000; i++) text += char('a' + i % 26);
+  std::u16string wide(text.begin(), text.end());
+  appendText(wide.c_str());
+  ASSERT_EQ(consoleLog.textLength, CONSOLE_TEXT_CHARS - 1);
+  saveConsoleLog();
+  EXPECT_EQ(read(), text.substr(text.size() - size_t(CONSOLE_TEXT_CHARS - 1)));
+}
+
 TEST_F(LogFile, NoFolderNoLog) {
   resetConsole();
   appendLine(u"text");
