@@ -380,8 +380,7 @@ void checkNic(const RunRecord& r, const Lines& l, const std::vector<std::string>
   std::string named = traceForm(r.echo.substr(p, e - p));
   if (named != r.nicTraceName)
     add(v, "nic-name",
-        "the run names the NIC " + shown(named) + ", the driver requests " +
-            shown(r.nicTraceName));
+        "the run names the NIC " + shown(named) + ", the driver requests " + shown(r.nicTraceName));
   bool listed = false;
   for (const std::string& n : ipAdapterNames) {
     std::u16string widened;
@@ -404,8 +403,8 @@ void checkFailedReads(const Lines& l, Fail& v) {
     const std::string& line = l.whole[n];
     if (startsWith(line, "Node: ")) failedRead = false;
     if (startsWith(line, "Cannot read the IP adapter list, ERROR ")) failedRead = true;
-    if (failedRead && (line == "   DHCP server available." ||
-                       line == "   Signal (RSSI) between  -10 and -70dB."))
+    if (failedRead &&
+        (line == "   DHCP server available." || line == "   Signal (RSSI) between  -10 and -70dB."))
       add(v, "false-verdict",
           "line " + std::to_string(n + 1) + " gives a cause after a failed read: " + shown(line));
   }

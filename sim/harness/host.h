@@ -5,9 +5,9 @@
 namespace sim {
 
 struct Host {
-  std::string root = ".";   // the device's file system root
-  bool echo = true;         // echo the debug channel (the console) to stdout
-  std::u16string debugText; // everything sent to the debug channel
+  std::string root = ".";    // the device's file system root
+  bool echo = true;          // echo the debug channel (the console) to stdout
+  std::u16string debugText;  // everything sent to the debug channel
   int createThreadCalls = 0;
   int allocateCalls = 0;
   int fileOpenCalls = 0;
@@ -22,4 +22,4 @@ extern Host host;
 // Maps a device path ("\Temp\Quorvelta.log") into the root folder.
 std::string hostPath(const char16_t* devicePath);
 
-} // namespace sim
+}  // namespace sim

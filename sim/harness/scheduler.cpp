@@ -25,7 +25,7 @@ enum class State { Ready, Running, Waiting, Done };
 // short-lived threads, and mapping, faulting in and unmapping a fresh stack
 // for each was most of a run's time.
 struct Stack {
-  void* base = nullptr; // lowest usable byte
+  void* base = nullptr;  // lowest usable byte
   size_t bytes = 0;
 };
 
@@ -56,14 +56,14 @@ struct Thread {
 struct Timed {
   Ms when;
   uint64_t seq;
-  Thread* thread;       // a wake-up, or
-  uint64_t gen;         // (the wait it belongs to)
-  std::function<void()> event; // an event
+  Thread* thread;               // a wake-up, or
+  uint64_t gen;                 // (the wait it belongs to)
+  std::function<void()> event;  // an event
   bool operator>(const Timed& o) const { return when != o.when ? when > o.when : seq > o.seq; }
 };
 
 struct Sched {
-  std::mutex m;                 // guards only the hand-over
+  std::mutex m;  // guards only the hand-over
   std::condition_variable ended;
   bool over = false;
   RunResult result;
@@ -72,15 +72,15 @@ struct Sched {
   Ms clock = 0;
   uint64_t seq = 0;
   Thread* current = nullptr;
-  std::vector<std::unique_ptr<Thread>> threads; // index = id - 1
+  std::vector<std::unique_ptr<Thread>> threads;  // index = id - 1
   std::deque<Thread*> ready;
   std::priority_queue<Timed, std::vector<Timed>, std::greater<Timed>> timed;
   std::function<bool()> idleHook;
   int live = 0;
   int peak = 0;
-  int stacks = 0; // mapped so far
+  int stacks = 0;  // mapped so far
   std::vector<Stack> freeStacks;
-  std::vector<Thread*> unjoined; // ended, not yet joined
+  std::vector<Thread*> unjoined;  // ended, not yet joined
   std::chrono::steady_clock::time_point paceStart;
 };
 
@@ -127,8 +127,9 @@ Thread* pickNext() {
         // time spent computing and the sleeps' own lateness do not add up.
         if (S.pace > 0) {
           std::this_thread::sleep_until(
-              S.paceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                std::chrono::duration<double, std::milli>(double(e.when) * S.pace)));
+              S.paceStart +
+              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                  std::chrono::duration<double, std::milli>(double(e.when) * S.pace)));
         }
         S.clock = e.when;
       }
@@ -217,15 +218,15 @@ Stack takeStack(size_t bytes) {
   }
   const size_t page = size_t(sysconf(_SC_PAGESIZE));
   bytes = (bytes + page - 1) / page * page;
-  void* m = mmap(nullptr, bytes + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK,
-                 -1, 0);
+  void* m = mmap(nullptr, bytes + page, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
   if (m == MAP_FAILED) return Stack{};
-  mprotect(m, page, PROT_NONE); // the guard below the stack
+  mprotect(m, page, PROT_NONE);  // the guard below the stack
   S.stacks++;
   return Stack{static_cast<char*>(m) + page, bytes};
 }
 
-} // namespace
+}  // namespace
 
 void schedConfigure(double pace) { S.pace = pace; }
 
@@ -351,4 +352,4 @@ int liveThreads() { return S.live; }
 int peakThreads() { return S.peak; }
 int stacksMapped() { return S.stacks; }
 
-} // namespace sim
+}  // namespace sim

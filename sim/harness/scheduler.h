@@ -23,7 +23,7 @@ enum class EndReason { AllThreadsEnded, ProcessExit, Deadlock, StartFailed };
 struct RunResult {
   EndReason reason = EndReason::AllThreadsEnded;
   int exitCode = 0;
-  std::string report; // the threads' states, for a deadlock
+  std::string report;  // the threads' states, for a deadlock
 };
 
 // pace: real seconds added per simulated second (0: as fast as possible).
@@ -37,8 +37,8 @@ RunResult schedRun(const char* name, std::function<void()> first);
 // Answers its id, or 0 when the thread could not be started.
 int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes);
 Ms now();
-int currentThread();   // 0 outside the simulation
-bool inSimulation();   // the calling thread is a simulated one
+int currentThread();  // 0 outside the simulation
+bool inSimulation();  // the calling thread is a simulated one
 void sleepUntil(Ms when, const char* what);
 // Blocks until wakeAll(key) or the deadline. Answers true when woken.
 bool waitOn(const void* key, Ms deadline, const char* what);
@@ -59,4 +59,4 @@ int peakThreads();
 // this stays near the peak of threads alive at once.
 int stacksMapped();
 
-} // namespace sim
+}  // namespace sim

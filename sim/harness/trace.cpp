@@ -22,7 +22,7 @@ void putEscaped(const std::string& s) {
   }
   std::fputc('"', out);
 }
-} // namespace
+}  // namespace
 
 bool traceOpen(const std::string& path) {
   out = std::fopen(path.c_str(), "w");
@@ -45,9 +45,15 @@ void trace(const char* call, const std::vector<TraceField>& fields) {
   for (const TraceField& f : fields) {
     std::fprintf(out, ",\"%s\":", f.key);
     switch (f.kind) {
-      case TraceField::Int: std::fprintf(out, "%lld", (long long)f.i); break;
-      case TraceField::Bool: std::fputs(f.i ? "true" : "false", out); break;
-      case TraceField::Str: putEscaped(f.s); break;
+      case TraceField::Int:
+        std::fprintf(out, "%lld", (long long)f.i);
+        break;
+      case TraceField::Bool:
+        std::fputs(f.i ? "true" : "false", out);
+        break;
+      case TraceField::Str:
+        putEscaped(f.s);
+        break;
     }
   }
   std::fputs("}\n", out);
@@ -59,5 +65,4 @@ std::string hex32(uint32_t v) {
   return b;
 }
 
-
-} // namespace sim
+}  // namespace sim

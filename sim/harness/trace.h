@@ -30,4 +30,4 @@ void trace(const char* call, std::initializer_list<TraceField> fields);
 void trace(const char* call, const std::vector<TraceField>& fields);
 std::string hex32(uint32_t v);
 
-} // namespace sim
+}  // namespace sim

@@ -3,12 +3,12 @@
 // answer costs the whole time-out.
 #include <cstring>
 
+#include "harness/scheduler.h"
+#include "harness/trace.h"
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/iphlp.h"
-#include "harness/scheduler.h"
-#include "harness/trace.h"
 
 namespace plat {
 
@@ -36,7 +36,9 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
   // An injected refusal: the stack turns the request down at once (out of
   // resources, say), sending nothing.
   if (sim::inList(sim::world.ip.failEcho, call)) {
-    sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true},
+    sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)},
+                                {"replies", 0},
+                                {"refused", true},
                                 {"error", sim::world.ip.echoError}});
     setLastError(sim::world.ip.echoError);
     return 0;
@@ -76,4 +78,4 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
   return 1;
 }
 
-} // namespace plat
+}  // namespace plat

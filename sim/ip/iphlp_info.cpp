@@ -3,10 +3,10 @@
 // first records then the further list entries, linked by pointers.
 #include <cstring>
 
+#include "harness/trace.h"
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/iphlp.h"
-#include "harness/trace.h"
 
 namespace sim {
 namespace {
@@ -44,7 +44,8 @@ size_t fillChain(plat::IP_ADDR_STRING* first, const std::vector<Item>& items,
 
 std::vector<Item> addressItems(const LiveAdapter& a) {
   std::vector<Item> v;
-  for (const LiveAddress& x : a.addresses) v.push_back({formatIpv4(x.address), formatIpv4(x.mask), x.context});
+  for (const LiveAddress& x : a.addresses)
+    v.push_back({formatIpv4(x.address), formatIpv4(x.mask), x.context});
   if (v.empty()) v.push_back({"0.0.0.0", "0.0.0.0", 0});
   return v;
 }
@@ -55,8 +56,8 @@ std::vector<Item> gatewayItems(const LiveAdapter& a) {
   return v;
 }
 
-} // namespace
-} // namespace sim
+}  // namespace
+}  // namespace sim
 
 namespace plat {
 
@@ -72,9 +73,12 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
     extra += g > 1 ? g - 1 : 0;
   }
   size_t needed = records * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING);
-  if (!size) answer = ERROR_INVALID_PARAMETER;
-  else if (inList(world.ip.failAdaptersInfo, call)) answer = world.ip.adaptersInfoError;
-  else if (records == 0) answer = 232; // ERROR_NO_DATA
+  if (!size)
+    answer = ERROR_INVALID_PARAMETER;
+  else if (inList(world.ip.failAdaptersInfo, call))
+    answer = world.ip.adaptersInfoError;
+  else if (records == 0)
+    answer = 232;  // ERROR_NO_DATA
   else if (!info || *size < needed) {
     *size = ULONG(needed);
     answer = ERROR_BUFFER_OVERFLOW;
@@ -95,7 +99,7 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
     r.AddressLength = 6;
     for (int k = 0; k < 6; k++) r.Address[k] = BYTE(0x10 * (i + 1) + k);
     r.Index = a.config->index;
-    r.Type = a.wlan ? 71 : 6; // IF_TYPE_IEEE80211 / ETHERNET
+    r.Type = a.wlan ? 71 : 6;  // IF_TYPE_IEEE80211 / ETHERNET
     r.DhcpEnabled = a.dhcp ? 1 : 0;
     spare += fillChain(&r.IpAddressList, addressItems(a), spare);
     r.CurrentIpAddress = &r.IpAddressList;
@@ -118,8 +122,10 @@ DWORD getNetworkParams(FIXED_INFO* info, ULONG* size) {
   size_t extra = dns.size() > 1 ? dns.size() - 1 : 0;
   size_t needed = sizeof(FIXED_INFO) + extra * sizeof(IP_ADDR_STRING);
   DWORD answer = 0;
-  if (!size) answer = ERROR_INVALID_PARAMETER;
-  else if (inList(world.ip.failNetworkParams, call)) answer = world.ip.networkParamsError;
+  if (!size)
+    answer = ERROR_INVALID_PARAMETER;
+  else if (inList(world.ip.failNetworkParams, call))
+    answer = world.ip.networkParamsError;
   else if (!info || *size < needed) {
     *size = ULONG(needed);
     answer = ERROR_BUFFER_OVERFLOW;
@@ -136,4 +142,4 @@ DWORD getNetworkParams(FIXED_INFO* info, ULONG* size) {
   return 0;
 }
 
-} // namespace plat
+}  // namespace plat

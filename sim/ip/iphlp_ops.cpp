@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include "harness/trace.h"
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/iphlp.h"
-#include "harness/trace.h"
 
 namespace sim {
 namespace {
@@ -32,8 +32,8 @@ Renewal renewalFor(int n) {
   return r;
 }
 
-} // namespace
-} // namespace sim
+}  // namespace
+}  // namespace sim
 
 namespace plat {
 
@@ -43,13 +43,16 @@ DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, U
   int call = ++s.addAddressCalls;
   LiveAdapter* a = adapterByIndex(ifIndex);
   DWORD answer = 0;
-  if (inList(world.ip.failAddAddress, call)) answer = world.ip.addAddressError;
-  else if (!a || !context || !instance) answer = ERROR_INVALID_PARAMETER;
+  if (inList(world.ip.failAddAddress, call))
+    answer = world.ip.addAddressError;
+  else if (!a || !context || !instance)
+    answer = ERROR_INVALID_PARAMETER;
   uint32_t ctx = 0;
   if (!answer) {
     ctx = newContext();
     a->addresses.push_back({fromNetwork(address), fromNetwork(mask), ctx});
-    s.routes.push_back({fromNetwork(address) & fromNetwork(mask), fromNetwork(mask), fromNetwork(address), ifIndex, 1, false});
+    s.routes.push_back({fromNetwork(address) & fromNetwork(mask), fromNetwork(mask),
+                        fromNetwork(address), ifIndex, 1, false});
     *context = ctx;
     *instance = ctx;
   }
@@ -75,7 +78,8 @@ DWORD deleteIPAddress(ULONG context) {
       if (it != a.addresses.end()) {
         uint32_t gone = it->address;
         a.addresses.erase(it);
-        std::erase_if(s.routes, [&](const LiveRoute& r) { return r.destination != 0 && r.nextHop == gone; });
+        std::erase_if(s.routes,
+                      [&](const LiveRoute& r) { return r.destination != 0 && r.nextHop == gone; });
         answer = 0;
         break;
       }
@@ -91,13 +95,16 @@ DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
   int call = ++s.forwardTableCalls;
   size_t needed = offsetof(MIB_IPFORWARDTABLE, table) + s.routes.size() * sizeof(MIB_IPFORWARDROW);
   DWORD answer = 0;
-  if (!size) answer = ERROR_INVALID_PARAMETER;
-  else if (inList(world.ip.failForwardTable, call)) answer = world.ip.forwardTableError;
+  if (!size)
+    answer = ERROR_INVALID_PARAMETER;
+  else if (inList(world.ip.failForwardTable, call))
+    answer = world.ip.forwardTableError;
   else if (!table || *size < needed) {
     *size = ULONG(needed);
     answer = ERROR_INSUFFICIENT_BUFFER;
   }
-  trace("GetIpForwardTable", {{"size", size ? *size : 0u}, {"rows", uint64_t(s.routes.size())}, {"answer", answer}});
+  trace("GetIpForwardTable",
+        {{"size", size ? *size : 0u}, {"rows", uint64_t(s.routes.size())}, {"answer", answer}});
   if (answer) return answer;
   table->dwNumEntries = DWORD(s.routes.size());
   for (size_t i = 0; i < s.routes.size(); i++) {
@@ -108,8 +115,8 @@ DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
     row.dwForwardMask = toNetwork(r.mask);
     row.dwForwardNextHop = toNetwork(r.nextHop);
     row.dwForwardIfIndex = r.ifIndex;
-    row.dwForwardType = r.destination == 0 ? 4 : 3; // indirect / direct
-    row.dwForwardProto = 3;                         // netmgmt
+    row.dwForwardType = r.destination == 0 ? 4 : 3;  // indirect / direct
+    row.dwForwardProto = 3;                          // netmgmt
     row.dwForwardMetric1 = r.metric;
   }
   return 0;
@@ -122,7 +129,8 @@ DWORD deleteIpForwardEntry(MIB_IPFORWARDROW* route) {
   uint32_t dest = fromNetwork(route->dwForwardDest), mask = fromNetwork(route->dwForwardMask);
   uint32_t hop = fromNetwork(route->dwForwardNextHop);
   for (auto it = s.routes.begin(); it != s.routes.end(); ++it) {
-    if (it->destination == dest && it->mask == mask && it->nextHop == hop && it->ifIndex == route->dwForwardIfIndex) {
+    if (it->destination == dest && it->mask == mask && it->nextHop == hop &&
+        it->ifIndex == route->dwForwardIfIndex) {
       if (it->deleteFails) {
         answer = ERROR_GEN_FAILURE;
       } else {
@@ -166,8 +174,10 @@ DWORD ipReleaseAddress(IP_ADAPTER_INDEX_MAP* map) {
   LiveAdapter* a = map ? adapterByIndex(map->Index) : nullptr;
   const NetworkIp* net = currentNetwork();
   DWORD answer = 0;
-  if (!a) answer = ERROR_INVALID_PARAMETER;
-  else if (net && net->releaseError) answer = net->releaseError;
+  if (!a)
+    answer = ERROR_INVALID_PARAMETER;
+  else if (net && net->releaseError)
+    answer = net->releaseError;
   if (!answer) {
     a->addresses.erase(std::remove_if(a->addresses.begin(), a->addresses.end(),
                                       [](const LiveAddress& x) { return x.context != 3; }),
@@ -215,4 +225,4 @@ DWORD ipRenewAddress(IP_ADAPTER_INDEX_MAP* map) {
   return answer;
 }
 
-} // namespace plat
+}  // namespace plat

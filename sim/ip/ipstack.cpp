@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "harness/trace.h"
 #include "ip/ipv4.h"
 #include "radio/radio_link.h"
-#include "harness/trace.h"
 
 namespace sim {
 namespace {
@@ -41,11 +41,13 @@ void initState() {
     a.leaseObtained = c.leaseObtained;
     if (!a.gateways.empty()) state.routes.push_back({0, 0, a.gateways[0], c.index, 1, false});
     for (const LiveAddress& x : a.addresses)
-      if (x.address) state.routes.push_back({x.address & x.mask, x.mask, x.address, c.index, 1, false});
+      if (x.address)
+        state.routes.push_back({x.address & x.mask, x.mask, x.address, c.index, 1, false});
     state.adapters.push_back(a);
   }
   for (const RouteEntry& r : world.ip.routes)
-    state.routes.push_back({ip(r.destination), ip(r.mask), ip(r.nextHop), r.ifIndex, r.metric, r.deleteFails});
+    state.routes.push_back(
+        {ip(r.destination), ip(r.mask), ip(r.nextHop), r.ifIndex, r.metric, r.deleteFails});
   // Joins are counted from the start: an adapter on a network at start
   // keeps what the scenario gives it until it joins anew.
   state.joins = 0;
@@ -68,8 +70,9 @@ void joined() {
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp", {{"event", "lease on join"},
-                     {"address", w->addresses.empty() ? "0.0.0.0" : formatIpv4(w->addresses[0].address)}});
+  trace("sim.dhcp",
+        {{"event", "lease on join"},
+         {"address", w->addresses.empty() ? "0.0.0.0" : formatIpv4(w->addresses[0].address)}});
 }
 
 void applyDueRenewal() {
@@ -85,18 +88,20 @@ void applyDueRenewal() {
   w->gateways.clear();
   const NetworkIp* n = currentNetwork();
   uint32_t gateway = 0;
-  if (r.kind == Renewal::Valid && !r.gateway.empty()) w->gateways.push_back(gateway = ip(r.gateway));
+  if (r.kind == Renewal::Valid && !r.gateway.empty())
+    w->gateways.push_back(gateway = ip(r.gateway));
   if (r.kind == Renewal::Valid && n) {
     w->dhcpServer = ip(n->dhcpServer);
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp", {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"}, {"address", r.address}});
+  trace("sim.dhcp",
+        {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"}, {"address", r.address}});
 }
 
 bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }
 
-} // namespace
+}  // namespace
 
 void traceEndOfRun() {
   int defaults = 0;
@@ -148,9 +153,7 @@ void setWlanDefaultRoute(uint32_t gateway) {
   LiveAdapter* w = wlanAdapter();
   if (!w) return;
   uint32_t index = w->config->index;
-  std::erase_if(state.routes, [&](const LiveRoute& r) {
-    return r.ifIndex == index;
-  });
+  std::erase_if(state.routes, [&](const LiveRoute& r) { return r.ifIndex == index; });
   for (const LiveAddress& a : w->addresses)
     if (a.address) state.routes.push_back({a.address & a.mask, a.mask, a.address, index, 1, false});
   if (gateway) state.routes.push_back({0, 0, gateway, index, 1, false});
@@ -167,8 +170,8 @@ const EchoHost* echoAnswer(uint32_t destination) {
   if (!host) return nullptr;
   uint32_t net = n->subnetGiven ? n->subnet : ip(n->address);
   uint32_t mask = n->subnetGiven ? n->subnetMask : ip(n->mask);
-  bool onNetwork = false; // the adapter holds an address of the network's own subnet
-  bool onLink = false;    // some address of the adapter covers the destination
+  bool onNetwork = false;  // the adapter holds an address of the network's own subnet
+  bool onLink = false;     // some address of the adapter covers the destination
   for (const LiveAddress& a : w->addresses) {
     if (!a.address) continue;
     if ((net || mask) && inside(a.address, net, mask)) onNetwork = true;
@@ -183,8 +186,9 @@ const EchoHost* echoAnswer(uint32_t destination) {
   // Beyond the network: a default route through a gateway of the network.
   if (!onNetwork) return nullptr;
   for (const LiveRoute& r : s.routes)
-    if (r.destination == 0 && r.ifIndex == w->config->index && inside(r.nextHop, net, mask)) return host;
+    if (r.destination == 0 && r.ifIndex == w->config->index && inside(r.nextHop, net, mask))
+      return host;
   return nullptr;
 }
 
-} // namespace sim
+}  // namespace sim

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 
+#include "conformance_host.h"
 #include "ipconfig/adapters.h"
 #include "ipconfig/address_ops.h"
 #include "platform/core.h"
@@ -29,7 +30,6 @@
 #include "probe/host_entry.h"
 #include "run/recovery.h"
 #include "run/run_state.h"
-#include "conformance_host.h"
 
 namespace {
 
@@ -74,7 +74,8 @@ void adaptersInfo() {
   plat::ULONG size = 0;
   plat::DWORD answer = plat::getAdaptersInfo(nullptr, &size);
   check(answer == plat::ERROR_BUFFER_OVERFLOW || answer == plat::ERROR_NO_DATA,
-        "GetAdaptersInfo sizing", "answer %lu, size %lu", (unsigned long)answer, (unsigned long)size);
+        "GetAdaptersInfo sizing", "answer %lu, size %lu", (unsigned long)answer,
+        (unsigned long)size);
   if (answer != plat::ERROR_BUFFER_OVERFLOW) return;
   check(size >= sizeof(plat::IP_ADAPTER_INFO) && size % sizeof(void*) == 0, "GetAdaptersInfo size",
         "%lu bytes, record %u", (unsigned long)size, unsigned(sizeof(plat::IP_ADAPTER_INFO)));
@@ -199,12 +200,12 @@ void messages() {
   char16_t* text = nullptr;
   plat::DWORD length =
       plat::formatMessage(flags, nullptr, 5, plat::LANG_USER_DEFAULT, &text, 0, nullptr);
-  check(length > 0 && text && text[length] == 0, "FormatMessage known code",
-        "%lu units: \"%s\"", (unsigned long)length, text ? narrow(text).c_str() : "");
+  check(length > 0 && text && text[length] == 0, "FormatMessage known code", "%lu units: \"%s\"",
+        (unsigned long)length, text ? narrow(text).c_str() : "");
   if (text) plat::localFree(text);
   text = nullptr;
-  length = plat::formatMessage(flags, nullptr, 0x2FFFFFF1, plat::LANG_USER_DEFAULT, &text, 0,
-                               nullptr);
+  length =
+      plat::formatMessage(flags, nullptr, 0x2FFFFFF1, plat::LANG_USER_DEFAULT, &text, 0, nullptr);
   check(length == 0, "FormatMessage unknown code", "%lu units, last error %lu",
         (unsigned long)length, (unsigned long)plat::getLastError());
   if (length && text) plat::localFree(text);
@@ -225,12 +226,12 @@ void echo() {
   options.Ttl = ECHO_TTL;
   plat::DWORD replies = plat::icmpSendEcho(icmp, 0x0100007F, nullptr, ECHO_DATA_BYTES, &options,
                                            &buffer, sizeof buffer, ECHO_TIMEOUT_MS);
-  check(replies == 1 && buffer.reply.Status == plat::IP_SUCCESS &&
-            buffer.reply.Address == 0x0100007F,
-        "IcmpSendEcho 127.0.0.1", "%lu replies, status %lu, from %08lx, %lu ms, buffer %u bytes",
-        (unsigned long)replies, (unsigned long)buffer.reply.Status,
-        (unsigned long)buffer.reply.Address, (unsigned long)buffer.reply.RoundTripTime,
-        unsigned(sizeof buffer));
+  check(
+      replies == 1 && buffer.reply.Status == plat::IP_SUCCESS && buffer.reply.Address == 0x0100007F,
+      "IcmpSendEcho 127.0.0.1", "%lu replies, status %lu, from %08lx, %lu ms, buffer %u bytes",
+      (unsigned long)replies, (unsigned long)buffer.reply.Status,
+      (unsigned long)buffer.reply.Address, (unsigned long)buffer.reply.RoundTripTime,
+      unsigned(sizeof buffer));
   plat::icmpCloseHandle(icmp);
 
   // The probe itself: its lookups, its buffer, its reading of the reply.
@@ -333,8 +334,8 @@ void files() {
   plat::HANDLE device = plat::createFile(u"UIO1:", 0, 0, nullptr, plat::OPEN_EXISTING,
                                          plat::FILE_ATTRIBUTE_NORMAL | plat::FILE_FLAG_OVERLAPPED,
                                          plat::INVALID_HANDLE_VALUE);
-  check(device == plat::INVALID_HANDLE_VALUE && plat::getLastError() != 0, "CreateFile UIO1:",
-        "no driver here: last error %lu", (unsigned long)plat::getLastError());
+  check(device == plat::INVALID_HANDLE_VALUE && plat::getLastError() != 0,
+        "CreateFile UIO1:", "no driver here: last error %lu", (unsigned long)plat::getLastError());
 }
 
 void clockAndZone() {
@@ -405,7 +406,9 @@ int aliveAtOnce(int n, plat::HANDLE (*start)(size_t), size_t stackBytes, int* st
   return atOnce;
 }
 
-plat::HANDLE ourThread(size_t stack) { return plat::createThread(waitingThread, nullptr, stack, nullptr); }
+plat::HANDLE ourThread(size_t stack) {
+  return plat::createThread(waitingThread, nullptr, stack, nullptr);
+}
 plat::HANDLE committedThread(size_t stack) { return hostCommittedThread(waitingThread, stack); }
 
 void threads() {
@@ -423,8 +426,8 @@ void threads() {
   // For comparison only (not a check: it depends on the address space the
   // system gives the process).
   int committed = aliveAtOnce(2 * SWEEP_PROBES, committedThread, PROBE_STACK_BYTES, &started);
-  std::printf("info without the reservation flag: %d of %d such threads alive at once\n",
-              committed, 2 * SWEEP_PROBES);
+  std::printf("info without the reservation flag: %d of %d such threads alive at once\n", committed,
+              2 * SWEEP_PROBES);
   std::printf("info stack reserved: %u KiB with the flag, %u KiB without\n",
               unsigned(reserved / 1024), unsigned(firstReservation / 1024));
 }

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-plat::HINSTANCE hostInstance() { return reinterpret_cast<plat::HINSTANCE>(::GetModuleHandleW(nullptr)); }
+plat::HINSTANCE hostInstance() {
+  return reinterpret_cast<plat::HINSTANCE>(::GetModuleHandleW(nullptr));
+}
 
 plat::HANDLE hostCommittedThread(plat::ThreadProc proc, size_t stackSize) {
   return reinterpret_cast<plat::HANDLE>(::CreateThread(

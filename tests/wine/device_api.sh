@@ -34,9 +34,11 @@ trap 'rm -rf "$work"' EXIT
 
 # Undefined symbols, undecorated: __imp_ (a DLL import), the x86-32 leading
 # underscore and its @bytes suffix.
-"$TRIPLE-nm" -u "$OBJECTS"/*.obj "$START"/*.obj | awk 'NF == 2 { print $2 }' |
+undecorate() {
   sed -e 's/^__imp_//' -e 's/@[0-9]*$//' |
-  { if [ "$TRIPLE" = i686-w64-mingw32 ]; then sed 's/^_//'; else cat; fi; } | sort -u >"$work/referenced"
+    { if [ "$TRIPLE" = i686-w64-mingw32 ]; then sed 's/^_//'; else cat; fi; } | sort -u
+}
+"$TRIPLE-nm" -u "$OBJECTS"/*.obj "$START"/*.obj | awk 'NF == 2 { print $2 }' | undecorate >"$work/referenced"
 
 # DLL and function of every import of the program.
 "$TRIPLE-objdump" -p "$EXE" | awk '
@@ -45,9 +47,7 @@ trap 'rm -rf "$work"' EXIT
 
 # The device branch of the back end is compiled but never linked: its
 # imports are its DLL import symbols (__imp_), the C runtime's aside.
-"$TRIPLE-nm" -u "$DEVICE"/*.obj | awk 'NF == 2 && $2 ~ /^__imp_/ { print $2 }' |
-  sed -e 's/^__imp_//' -e 's/@[0-9]*$//' |
-  { if [ "$TRIPLE" = i686-w64-mingw32 ]; then sed 's/^_//'; else cat; fi; } | sort -u >"$work/device"
+"$TRIPLE-nm" -u "$DEVICE"/*.obj | awk 'NF == 2 && $2 ~ /^__imp_/ { print $2 }' | undecorate >"$work/device"
 awk -F'\t' '$2 == "msvcrt.dll" { print $1 }' "$work/imports" | sort -u >"$work/runtime"
 
 # The program's own imports: referenced by the back end and imported from a
@@ -72,26 +72,17 @@ missing=$(comm -23 "$work/ours" "$work/table")
 stale=$(comm -13 "$work/ours" "$work/table")
 n=$(wc -l <"$work/ours")
 status=0
-if [ -n "$missing" ]; then
-  echo "device api: imported but not in $(basename "$TABLE") (look each up in the device's documentation):"
-  echo "$missing" | sed 's/^/    /'
+# report HEADING LIST: the heading and the list, indented, when the list is not empty.
+report() {
+  [ -n "$2" ] || return 0
+  echo "device api: $1"
+  echo "$2" | sed 's/^/    /'
   status=1
-fi
-if [ -n "$stale" ]; then
-  echo "device api: in the table but no longer imported:"
-  echo "$stale" | sed 's/^/    /'
-  status=1
-fi
-if [ -n "$incomplete" ]; then
-  echo "device api: rows without library, version or page:"
-  echo "$incomplete" | sed 's/^/    /'
-  status=1
-fi
-if [ -n "$dupes" ]; then
-  echo "device api: rows given twice:"
-  echo "$dupes" | sed 's/^/    /'
-  status=1
-fi
+}
+report "imported but not in $(basename "$TABLE") (look each up in the device's documentation):" "$missing"
+report "in the table but no longer imported:" "$stale"
+report "rows without library, version or page:" "$incomplete"
+report "rows given twice:" "$dupes"
 [ "$n" -gt 0 ] || { echo "device api: no imports found at all" >&2; status=1; }
 echo "device api: $TRIPLE: $n platform functions imported, $([ $status -eq 0 ] && echo all in the table || echo see above)"
 exit $status

@@ -28,11 +28,11 @@ HANDLE createFile(const char16_t* name, DWORD desiredAccess, DWORD shareMode, vo
   // An invalid template handle is the device's way of saying "none".
   ::HANDLE templ = reinterpret_cast<::HANDLE>(templateFile);
   if (reinterpret_cast<intptr_t>(templ) == -1) templ = nullptr;
-  ::HANDLE h = ::CreateFileW(reinterpret_cast<const wchar_t*>(name), desiredAccess, shareMode,
-                             static_cast<SECURITY_ATTRIBUTES*>(security), creationDisposition,
-                             QV_WINDOWS_DESKTOP ? flagsAndAttributes & ~DWORD(FILE_FLAG_OVERLAPPED)
-                                                : flagsAndAttributes,
-                             templ);
+  ::HANDLE h = ::CreateFileW(
+      reinterpret_cast<const wchar_t*>(name), desiredAccess, shareMode,
+      static_cast<SECURITY_ATTRIBUTES*>(security), creationDisposition,
+      QV_WINDOWS_DESKTOP ? flagsAndAttributes & ~DWORD(FILE_FLAG_OVERLAPPED) : flagsAndAttributes,
+      templ);
   return reinterpret_cast<HANDLE>(h);
 }
 

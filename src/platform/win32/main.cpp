@@ -1,7 +1,7 @@
 // The process start: Windows calls wWinMain, which hands over to the
 // program entry and ends the process with its result.
-#include "platform/window.h"
 #include "platform/win32/start.h"
+#include "platform/window.h"
 
 #include <windows.h>
 
