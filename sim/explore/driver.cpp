@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using WallClock = std::chrono::steady_clock;
+constexpr int EXPLORE_EXIT_UNWRITTEN = 74;  // as the harness's output failures
 
 bool readFile(const std::string& path, std::string& out) {
   std::ifstream in(path, std::ios::binary);
@@ -35,11 +37,13 @@ bool readFile(const std::string& path, std::string& out) {
   return true;
 }
 
-void writeFile(const std::string& path, const void* data, size_t bytes) {
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(data, 1, bytes, f);
-    std::fclose(f);
-  }
+// False with the host's reason when the file cannot be written whole.
+bool writeFile(const std::string& path, const void* data, size_t bytes, std::string* error = nullptr) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f && std::fwrite(data, 1, bytes, f) == bytes;
+  if (f && std::fclose(f) != 0) ok = false;
+  if (!ok && error) *error = std::strerror(errno);
+  return ok;
 }
 
 std::u16string wide(const std::string& bytes) {
@@ -134,6 +138,7 @@ struct Tally {
   int runs = 0, failed = 0, full = 0, nic = 0, loop = 0, sweep = 0, manySweeps = 0, success = 0,
       exit1 = 0, userEnded = 0;
   int slowestRun = 0;
+  int unwritten = 0;  // failed runs whose world could not be written
   double slowest = 0;
 };
 
@@ -190,13 +195,23 @@ void report(const ExploreOptions& o, int run, Slot& s, Tally& t) {
   if (v.empty()) return;
   t.failed++;
   std::error_code ec;
-  fs::create_directories(o.outDir, ec);
   std::string file =
       o.outDir + "/explore-" + std::to_string(o.seed) + "-" + std::to_string(run) + ".toml";
-  writeFile(file, s.world.data(), s.world.size());
+  std::string why;
+  if (fs::create_directories(o.outDir, ec))
+    std::printf("explore: made the folder %s for the worlds of failed runs\n",
+                fs::absolute(o.outDir).c_str());
+  bool written = !ec && writeFile(file, s.world.data(), s.world.size(), &why);
+  if (ec) why = "cannot make the folder " + o.outDir + ": " + ec.message();
   std::printf("explore: seed %llu run %d FAILED\n", (unsigned long long)o.seed, run);
   for (const std::string& x : v) std::printf("  %s\n", x.c_str());
-  std::printf("  world: %s (quorvelta-sim --scenario %s)\n", file.c_str(), file.c_str());
+  if (written) {
+    std::printf("  world: %s (quorvelta-sim --scenario %s)\n", file.c_str(), file.c_str());
+  } else {
+    t.unwritten++;
+    std::printf("  world: NOT written to %s: %s (quorvelta-sim --explore %llu --world %d prints it)\n",
+                file.c_str(), why.c_str(), (unsigned long long)o.seed, run);
+  }
   if (!s.stderrText.empty())
     std::printf("  its standard error:\n%s", firstLines(s.stderrText, 30).c_str());
   std::fflush(stdout);
@@ -206,6 +221,17 @@ void report(const ExploreOptions& o, int run, Slot& s, Tally& t) {
 
 int exploreMain(const ExploreOptions& o) {
   WallClock::time_point begun = WallClock::now();
+  // The folder for failed worlds must take files before any run is made;
+  // a missing one is made (and named) only when a run fails.
+  {
+    std::error_code ec;
+    fs::file_status st = fs::status(o.outDir, ec);
+    if (fs::exists(st) && (!fs::is_directory(st) || access(o.outDir.c_str(), W_OK | X_OK) != 0)) {
+      std::fprintf(stderr, "quorvelta-sim: --explore-out %s: %s\n", o.outDir.c_str(),
+                   fs::is_directory(st) ? std::strerror(errno) : "not a folder");
+      return EXPLORE_EXIT_UNWRITTEN;
+    }
+  }
   const char* tmp = std::getenv("TMPDIR");
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qv-explore-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
@@ -303,6 +329,11 @@ int exploreMain(const ExploreOptions& o) {
       "exit 1 in %d; ended by the user in %d; console full in %d\n",
       tally.nic, tally.loop, tally.sweep, tally.manySweeps, tally.success, tally.exit1,
       tally.userEnded, tally.full);
+  if (tally.unwritten) {
+    std::fprintf(stderr, "quorvelta-sim: %d worlds of failed runs could not be written\n",
+                 tally.unwritten);
+    return EXPLORE_EXIT_UNWRITTEN;
+  }
   return tally.failed ? 1 : 0;
 }
 

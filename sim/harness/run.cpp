@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 
 #include "harness/host.h"
@@ -16,9 +18,9 @@
 namespace sim {
 namespace {
 
-// Every folder of `path` that is missing; one that cannot be made shows
-// later, when the program's file opens fail.
-void makeDirs(const std::string& path) {
+// Every folder of `path` that is missing; false with the host's reason
+// when one cannot be made.
+bool makeDirs(const std::string& path, std::string& error) {
   std::string p;
   std::stringstream ss(path);
   std::string part;
@@ -27,8 +29,17 @@ void makeDirs(const std::string& path) {
     if (part.empty()) continue;
     p += part;
     p += '/';
-    mkdir(p.c_str(), 0755);
+    struct stat st;
+    if (mkdir(p.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = "cannot make the folder " + p + ": " + std::strerror(errno);
+      return false;
+    }
+    if (stat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      error = "cannot make the folder " + p + ": " + std::strerror(ENOTDIR);
+      return false;
+    }
   }
+  return true;
 }
 
 char16_t emptyCommandLine[1] = {0};
@@ -40,9 +51,13 @@ int startProgram() { return programEntry(nullptr, nullptr, emptyCommandLine, 1);
 RunOutcome runOnce(const RunSetup& setup) {
   RunOutcome out;
   host.root = setup.root;
-  makeDirs(setup.root);
-  if (world.system.tempExists) makeDirs(setup.root + "/Temp");
-  if (!setup.tracePath.empty() && !traceOpen(setup.tracePath) && setup.traceRequired) return out;
+  if (!makeDirs(setup.root, out.setupError)) return out;
+  if (world.system.tempExists && !makeDirs(setup.root + "/Temp", out.setupError)) return out;
+  if (!setup.tracePath.empty() && !traceOpen(setup.tracePath) && setup.traceRequired) {
+    traceClose(out.setupError);
+    out.setupError = "cannot write " + setup.tracePath + ": " + out.setupError;
+    return out;
+  }
   out.ran = true;
 
   schedConfigure(setup.pace);
@@ -53,11 +68,16 @@ RunOutcome runOnce(const RunSetup& setup) {
   RunResult r = schedRun("ui", [] { plat::exitProcess(plat::UINT(startProgram())); });
 
   out.deadlock = r.reason == EndReason::Deadlock;
+  out.hostFailure = r.reason == EndReason::HostLimit;
+  out.interrupted = r.reason == EndReason::Interrupted;
   out.exitCode = out.deadlock ? 3 : r.exitCode;
+  if (out.hostFailure) out.hostReason = r.report;
   out.endedAt = now();
-  out.threads = r.report;
-  traceEndOfRun();
-  traceClose();
+  out.threads = out.deadlock ? r.report : "";
+  // An interrupted run's trace ends with the record saying so.
+  if (!out.interrupted && !out.hostFailure) traceEndOfRun();
+  if (!traceClose(out.traceError) && !setup.tracePath.empty())
+    out.traceError = "cannot write " + setup.tracePath + ": " + out.traceError;
   return out;
 }
 

@@ -19,11 +19,16 @@ struct RunSetup {
 };
 
 struct RunOutcome {
-  bool ran = false;       // false: the trace could not be written, nothing ran
-  int exitCode = 0;       // the program's; 3 when the process deadlocked
-  bool deadlock = false;  // every thread waited and nothing was scheduled
-  uint64_t endedAt = 0;   // virtual ms when the run ended
-  std::string threads;    // the threads' states, for a deadlock
+  bool ran = false;          // false: the device's folders or the trace could not be made
+  std::string setupError;    // why not, with the host's reason
+  int exitCode = 0;          // the program's; 3 (deadlock), 71 or 74 (host), 128 + signal
+  bool deadlock = false;     // every thread waited and nothing was scheduled
+  bool hostFailure = false;  // the host refused a thread, memory or a write: see hostReason
+  std::string hostReason;
+  bool interrupted = false;  // SIGINT or SIGTERM
+  uint64_t endedAt = 0;      // virtual ms when the run ended
+  std::string threads;       // the threads' states, for a deadlock
+  std::string traceError;    // the trace could not be written whole: the host's reason
 };
 
 // Runs the program once on sim::world as the scenario loader left it, with

@@ -1,19 +1,25 @@
 #include "harness/scheduler.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <queue>
 #include <thread>
 #include <vector>
+
+#include "harness/trace.h"
 
 namespace sim {
 namespace {
@@ -81,11 +87,22 @@ struct Sched {
   int stacks = 0;  // mapped so far
   std::vector<Stack> freeStacks;
   std::vector<Thread*> unjoined;  // ended, not yet joined
+  std::string spawnError;         // the host's reason a thread could not be made
   std::chrono::steady_clock::time_point paceStart;
 };
 
 Sched S;
 thread_local Thread* self = nullptr;
+std::atomic<int> interruptSignal{0};
+
+// Sleeps until `until`, in short steps, so that an interrupt is seen at
+// once during a paced run.
+void paceUntil(std::chrono::steady_clock::time_point until) {
+  traceFlush();  // whoever follows the trace sees it move with the run
+  while (!interruptSignal.load() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_until(
+        std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
+}
 
 void finish(EndReason reason, int code, std::string report) {
   std::lock_guard<std::mutex> lk(S.m);
@@ -113,6 +130,11 @@ std::string describeThreads() {
 // the run is over (finish() has been called).
 Thread* pickNext() {
   for (;;) {
+    if (int sig = interruptSignal.load()) {
+      trace("sim.interrupted", {{"signal", sig == SIGINT ? "SIGINT" : "SIGTERM"}});
+      finish(EndReason::Interrupted, 128 + sig, "");
+      return nullptr;
+    }
     if (!S.ready.empty()) {
       Thread* t = S.ready.front();
       S.ready.pop_front();
@@ -126,10 +148,13 @@ Thread* pickNext() {
         // Paced against the run's start, not step by step, so that the
         // time spent computing and the sleeps' own lateness do not add up.
         if (S.pace > 0) {
-          std::this_thread::sleep_until(
-              S.paceStart +
-              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                  std::chrono::duration<double, std::milli>(double(e.when) * S.pace)));
+          paceUntil(S.paceStart +
+                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                        std::chrono::duration<double, std::milli>(double(e.when) * S.pace)));
+          if (interruptSignal.load()) {
+            S.timed.push(e);  // not reached: the run stops where it stood
+            continue;
+          }
         }
         S.clock = e.when;
       }
@@ -232,10 +257,9 @@ void schedConfigure(double pace) { S.pace = pace; }
 
 RunResult schedRun(const char* name, std::function<void()> first) {
   S.paceStart = std::chrono::steady_clock::now();
-  if (!schedSpawn(name, std::move(first), 0)) {
-    std::fprintf(stderr, "quorvelta-sim: cannot start the first thread\n");
-    return RunResult{EndReason::StartFailed, 70, ""};
-  }
+  if (!schedSpawn(name, std::move(first), 0))
+    return RunResult{EndReason::HostLimit, EXIT_HOST_LIMIT,
+                     "cannot start the program's first thread: " + S.spawnError};
   Thread* t = S.ready.front();
   S.ready.pop_front();
   handTo(t);
@@ -258,7 +282,7 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
   Thread* raw = t.get();
   S.threads.push_back(std::move(t));
   raw->stack = takeStack(std::max<size_t>(stackBytes, MIN_STACK_BYTES));
-  int rc = -1;
+  int rc = ENOMEM;
   if (raw->stack.base) {
     pthread_attr_t attr;
     pthread_attr_init(&attr);
@@ -267,9 +291,16 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
     pthread_attr_destroy(&attr);
   }
   if (rc != 0) {
-    if (raw->stack.base) S.freeStacks.push_back(raw->stack);
+    const bool mapped = raw->stack.base != nullptr;
+    if (mapped) S.freeStacks.push_back(raw->stack);
     raw->stack = Stack{};
     raw->state = State::Done;
+    // The program's own refusals (max_threads, fail_thread_starts) are
+    // decided before this: a thread the host will not make is the host's
+    // limit, and the run cannot go on as the device's would.
+    S.spawnError = std::string(mapped ? "pthread_create: " : "mmap: ") +
+                   std::strerror(rc) + " (the host's limit of processes or memory: ulimit -u, -v)";
+    if (inSimulation()) stopForHost(EXIT_HOST_LIMIT, "cannot create a thread: " + S.spawnError);
     return 0;
   }
   S.ready.push_back(raw);
@@ -341,6 +372,19 @@ void endProcess(int code) {
   std::unique_lock<std::mutex> lk(S.m);
   self->cv.wait(lk, [] { return false; });
   __builtin_unreachable();
+}
+
+void stopForHost(int code, const std::string& why) {
+  trace("sim.host_limit", {{"what", why}});
+  finish(EndReason::HostLimit, code, why);
+  std::unique_lock<std::mutex> lk(S.m);
+  self->cv.wait(lk, [] { return false; });
+  __builtin_unreachable();
+}
+
+void requestInterrupt(int signal) {
+  int none = 0;
+  interruptSignal.compare_exchange_strong(none, signal);
 }
 
 void at(Ms when, std::function<void()> event) {

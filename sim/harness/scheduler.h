@@ -18,13 +18,20 @@ namespace sim {
 using Ms = uint64_t;
 constexpr Ms NEVER = UINT64_MAX;
 
-// StartFailed: the first thread could not be started (exit code 70).
-enum class EndReason { AllThreadsEnded, ProcessExit, Deadlock, StartFailed };
+// HostLimit: the host refused the harness something the simulated device
+// would have (a thread, memory, a write), so the run stopped: a host's
+// shortage is never part of the simulated world. Interrupted: SIGINT or
+// SIGTERM reached the harness.
+enum class EndReason { AllThreadsEnded, ProcessExit, Deadlock, HostLimit, Interrupted };
 struct RunResult {
   EndReason reason = EndReason::AllThreadsEnded;
   int exitCode = 0;
-  std::string report;  // the threads' states, for a deadlock
+  std::string report;  // the threads' states (a deadlock), the host's reason (HostLimit)
 };
+
+// Exit codes of the harness itself (docs/scenarios.md).
+constexpr int EXIT_HOST_LIMIT = 71;    // a thread or memory the host would not give
+constexpr int EXIT_OUTPUT_FAILED = 74; // an output that could not be written whole
 
 // pace: real seconds added per simulated second (0: as fast as possible).
 void schedConfigure(double pace);
@@ -46,6 +53,13 @@ bool waitOn(const void* key, Ms deadline, const char* what);
 void wakeAll(const void* key);
 [[noreturn]] void endThread();
 [[noreturn]] void endProcess(int code);
+// Stops the run for a host failure (exit `code`, `why` naming the host's
+// reason); traced as sim.host_limit. From the baton holder only.
+[[noreturn]] void stopForHost(int code, const std::string& why);
+// Asks the run to stop at the next point a thread gives way (a signal
+// handler's thread may call it): the trace then ends with a
+// sim.interrupted record and the run ends with 128 + signal.
+void requestInterrupt(int signal);
 // Runs `event` in the baton holder's context when virtual time reaches
 // `when` (before threads that wake at the same time but registered later).
 void at(Ms when, std::function<void()> event);

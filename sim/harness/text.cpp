@@ -8,23 +8,25 @@ std::u16string widen(const std::string& s) {
   std::u16string out;
   for (size_t i = 0; i < s.size();) {
     unsigned char c = s[i];
-    uint32_t cp;
-    int extra;
-    if (c < 0x80) {
-      cp = c;
-      extra = 0;
-    } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F;
-      extra = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else {
-      cp = c & 0x07;
-      extra = 3;
+    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    uint32_t cp = extra <= 0 ? c : c & (0x3F >> extra);
+    bool good = extra >= 0 && i + size_t(extra) < s.size() + (extra == 0 ? 1 : 0);
+    for (int k = 1; good && k <= extra; k++) {
+      unsigned char d = s[i + size_t(k)];
+      good = (d & 0xC0) == 0x80;
+      cp = (cp << 6) | (d & 0x3F);
     }
-    i++;
-    for (int k = 0; k < extra && i < s.size(); k++, i++) cp = (cp << 6) | (s[i] & 0x3F);
+    static const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+    if (good && extra > 0 && (cp < least[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)))
+      good = false;
+    if (!good) {
+      // A byte that starts no well-formed sequence stands for itself as
+      // U+FFFD; the bytes after it are read afresh, never swallowed.
+      out += char16_t(0xFFFD);
+      i++;
+      continue;
+    }
+    i += size_t(extra) + 1;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out += char16_t(0xD800 + (cp >> 10));

@@ -23,8 +23,18 @@ struct TraceField {
   TraceField(const char* k, std::string v) : key(k), kind(Str), s(std::move(v)) {}
 };
 
+// Opens the trace; false when the host cannot create the file.
 bool traceOpen(const std::string& path);
-void traceClose();
+// Writes what is gathered so far (whole records only).
+void traceFlush();
+// Writes the rest and closes; false with the host's reason when any part
+// of the trace could not be written.
+bool traceClose(std::string& error);
+inline void traceClose() {
+  std::string ignored;
+  traceClose(ignored);
+}
+bool tracing();
 // Writes {"t":<virtual ms>,"thread":<id>,"call":call,...fields}.
 void trace(const char* call, std::initializer_list<TraceField> fields);
 void trace(const char* call, const std::vector<TraceField>& fields);

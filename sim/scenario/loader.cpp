@@ -1,25 +1,31 @@
 // Loading a scenario: the guard against stray characters, the TOML parse,
 // one loader per section, the checks across sections.
+#include <string_view>
+
 #include "scenario/scenario.h"
 
 namespace sim {
 
 World world;
 
-bool loadScenario(const std::string& text, const std::string& file, World& out,
-                  std::string& error) {
+bool loadScenario(const std::string& whole, const std::string& file, World& out,
+                  std::string& error, std::string* warnings) {
   Loader loader(file);
-  if (int line = strayCharacterLine(text)) {
-    error = file + ":" + std::to_string(line) +
-            ": syntax: a character beyond ASCII outside a string value or comment";
+  // What common Windows editors put first; the lines stay where they are.
+  const std::string_view bom = "\xEF\xBB\xBF";
+  std::string_view text = whole;
+  if (text.substr(0, bom.size()) == bom) text.remove_prefix(bom.size());
+  if (int line = strayCharacterLine(std::string(text))) {
+    error = "quorvelta-sim: " + file + ":" + std::to_string(line) +
+            ": syntax: a character beyond ASCII outside a string value or comment\n";
     return false;
   }
   toml::table root;
   try {
     root = toml::parse(text, file);
   } catch (const toml::parse_error& e) {
-    error = file + ":" + std::to_string(e.source().begin.line) +
-            ": syntax: " + std::string(e.description());
+    error = "quorvelta-sim: " + file + ":" + std::to_string(e.source().begin.line) +
+            ": syntax: " + std::string(e.description()) + "\n";
     return false;
   }
   World w;
@@ -52,9 +58,10 @@ bool loadScenario(const std::string& text, const std::string& file, World& out,
   if (!loader.failed()) checkWorld(top, w);
   top.done();
   if (loader.failed()) {
-    error = loader.message();
+    error = loader.messages();
     return false;
   }
+  if (warnings) *warnings = loader.warnings();
   out = std::move(w);
   return true;
 }

@@ -2,6 +2,7 @@
 // the adapter's association and injected refusals. docs/scenarios.md
 // documents every key.
 #include <cstring>
+#include <unordered_set>
 
 #include "scenario/scenario.h"
 
@@ -9,6 +10,10 @@ namespace sim {
 namespace {
 
 constexpr int64_t U32 = UINT32_MAX;
+// The most bindings and networks (copies of repeat included) a scenario may
+// have: far beyond what a device holds (the scan reply carries 39 records).
+constexpr size_t MAX_BINDINGS = 256;
+constexpr size_t MAX_NETWORKS = 4096;
 
 struct OidName {
   const char* name;
@@ -154,7 +159,8 @@ void loadRefusal(Section& f, RadioWorld& w) {
 void loadDriver(Section& s, DriverWorld& w) {
   w.opens = s.boolean("opens", true);
   w.openError = uint32_t(s.integer("open_error", 2, 0, UINT32_MAX));
-  for (Section& b : s.tables("binding")) {
+  std::unordered_set<uint32_t> indexes;  // one pass: 64k bindings must not take seconds
+  for (Section& b : s.tables("binding", MAX_BINDINGS)) {
     Binding x;
     x.index = uint32_t(b.integer("index", int64_t(w.bindings.size()), 0, UINT32_MAX));
     x.deviceName = b.wideText("name", u"");
@@ -164,8 +170,8 @@ void loadDriver(Section& s, DriverWorld& w) {
     x.acceptsScan = b.boolean("wlan", false);
     x.nameLength = b.integer("name_length", -1, -1, UINT32_MAX);
     x.nameOffset = b.integer("name_offset", -1, -1, UINT32_MAX);
-    for (const Binding& o : w.bindings)
-      if (o.index == x.index) b.fail("index", "two bindings with index " + std::to_string(x.index));
+    if (!indexes.insert(x.index).second)
+      b.fail("index", "two bindings with index " + std::to_string(x.index));
     b.done();
     w.bindings.push_back(x);
   }
@@ -173,7 +179,15 @@ void loadDriver(Section& s, DriverWorld& w) {
 }
 
 void loadRadio(Section& s, RadioWorld& w) {
-  for (Section& n : s.tables("network")) loadNetwork(n, w);
+  for (Section& n : s.tables("network")) {
+    loadNetwork(n, w);
+    if (w.networks.size() > MAX_NETWORKS) {
+      n.fail("repeat", "makes more than " + std::to_string(MAX_NETWORKS) +
+                           " networks in all, more than a scenario may have");
+      w.networks.resize(MAX_NETWORKS);
+      break;
+    }
+  }
   for (Section& f : s.tables("refuse")) loadRefusal(f, w);
   w.numberOfItems = s.integer("number_of_items", -1, 0, U32);
   w.bssidError = uint32_t(s.integer("bssid_error", plat::ERROR_GEN_FAILURE, 0, U32));

@@ -2,6 +2,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #define TOML_EXCEPTIONS 1
@@ -14,9 +15,15 @@ namespace sim {
 
 class Loader;
 
+// The most of anything a scenario may list: [[tables]] under one key, and
+// entries of one array (docs/scenarios.md lists the limits).
+constexpr size_t MAX_TABLES = 1024;
+constexpr size_t MAX_ARRAY = 4096;
+
 // One table of the scenario. Every key read is remembered; done() refuses
-// any key that was not read. The first error of a load is the one reported:
-// "FILE:LINE: key NAME: what is wrong".
+// any key that was not read. Every error of a load is reported, in the
+// order of the lines (at most MAX_ERRORS): "FILE:LINE: key NAME: what is
+// wrong".
 class Section {
  public:
   Section(const toml::table* table, std::string path, Loader* loader)
@@ -31,12 +38,14 @@ class Section {
   std::vector<std::string> texts(const char* key);
   // A sub-table; an absent key gives an empty section.
   Section table(const char* key);
-  // An array of tables ([[key]]).
-  std::vector<Section> tables(const char* key);
+  // An array of tables ([[key]]), at most `max` of them.
+  std::vector<Section> tables(const char* key, size_t max = MAX_TABLES);
   // Every key of this table, for tables whose keys are data.
   std::vector<std::string> keys();
   const toml::node* node(const char* key);
   void fail(const char* key, const std::string& what);
+  // A probable mistake that still makes a world: reported, not refused.
+  void warn(const char* key, const std::string& what);
   void done();
   const std::string& path() const { return path_; }
   int line(const char* key) const;
@@ -46,26 +55,38 @@ class Section {
   const toml::table* table_;
   std::string path_;
   Loader* loader_;
-  std::vector<std::string> used_;
+  std::unordered_set<std::string> used_;
 };
 
 class Loader {
  public:
+  static constexpr size_t MAX_ERRORS = 20;
   explicit Loader(std::string file) : file_(std::move(file)) {}
   void error(int line, const std::string& key, const std::string& what);
-  bool failed() const { return !message_.empty(); }
-  const std::string& message() const { return message_; }
+  void warning(int line, const std::string& key, const std::string& what);
+  bool failed() const { return errors_ > 0; }
+  // Every error, one line each, ordered by line; the count of those left out.
+  std::string messages() const;
+  std::string warnings() const;
   const std::string& file() const { return file_; }
+
+  struct Message {
+    int line;
+    std::string text;
+  };
 
  private:
   std::string file_;
-  std::string message_;
+  std::vector<Message> messages_, warnings_;
+  size_t errors_ = 0;
 };
 
 // Parses `text` (named `file` in messages) into `out`. On failure answers
-// false and leaves one message in `error`.
+// false and leaves its messages in `error`, one line each; what is probably
+// a mistake but still a world goes to `warnings` (when given), one line each.
+// A UTF-8 byte-order mark at the start is skipped.
 bool loadScenario(const std::string& text, const std::string& file, World& out,
-                  std::string& error);
+                  std::string& error, std::string* warnings = nullptr);
 
 // The line of the first character beyond ASCII that is neither in a string
 // value nor in a comment (0: none); such text is refused before parsing.

@@ -8,9 +8,30 @@
 namespace sim {
 
 void Loader::error(int line, const std::string& key, const std::string& what) {
-  if (!message_.empty()) return;
-  message_ = file_ + ":" + std::to_string(line) + ": key " + key + ": " + what;
+  errors_++;
+  if (messages_.size() < MAX_ERRORS)
+    messages_.push_back({line, file_ + ":" + std::to_string(line) + ": key " + key + ": " + what});
 }
+
+void Loader::warning(int line, const std::string& key, const std::string& what) {
+  if (warnings_.size() < MAX_ERRORS)
+    warnings_.push_back(
+        {line, file_ + ":" + std::to_string(line) + ": warning: key " + key + ": " + what});
+}
+
+namespace {
+std::string joined(std::vector<Loader::Message> m, size_t total) {
+  std::stable_sort(m.begin(), m.end(), [](auto& a, auto& b) { return a.line < b.line; });
+  std::string out;
+  for (const auto& x : m) out += "quorvelta-sim: " + x.text + "\n";
+  if (total > m.size())
+    out += "quorvelta-sim: and " + std::to_string(total - m.size()) + " more errors\n";
+  return out;
+}
+}  // namespace
+
+std::string Loader::messages() const { return joined(messages_, errors_); }
+std::string Loader::warnings() const { return joined(warnings_, warnings_.size()); }
 
 int Section::line(const char* key) const {
   if (table_) {
@@ -23,12 +44,16 @@ int Section::line(const char* key) const {
 bool Section::has(const char* key) const { return table_ && table_->contains(key); }
 
 const toml::node* Section::node(const char* key) {
-  used_.emplace_back(key);
+  used_.emplace(key);
   return table_ ? table_->get(key) : nullptr;
 }
 
 void Section::fail(const char* key, const std::string& what) {
   loader_->error(line(key), name(key), what);
+}
+
+void Section::warn(const char* key, const std::string& what) {
+  loader_->warning(line(key), name(key), what);
 }
 
 int64_t Section::integer(const char* key, int64_t fallback, int64_t min, int64_t max) {
@@ -85,6 +110,11 @@ std::vector<int64_t> Section::integers(const char* key, int64_t min, int64_t max
     fail(key, "must be an array of integers");
     return out;
   }
+  if (a->size() > MAX_ARRAY) {
+    fail(key, "has " + std::to_string(a->size()) + " entries; at most " +
+                  std::to_string(MAX_ARRAY));
+    return out;
+  }
   for (const toml::node& e : *a) {
     auto v = e.value_exact<int64_t>();
     if (!v) {
@@ -109,6 +139,11 @@ std::vector<std::string> Section::texts(const char* key) {
     fail(key, "must be an array of strings");
     return out;
   }
+  if (a->size() > MAX_ARRAY) {
+    fail(key, "has " + std::to_string(a->size()) + " entries; at most " +
+                  std::to_string(MAX_ARRAY));
+    return out;
+  }
   for (const toml::node& e : *a) {
     auto v = e.value_exact<std::string>();
     if (!v) {
@@ -129,13 +164,18 @@ Section Section::table(const char* key) {
   return Section(n ? n->as_table() : nullptr, name(key), loader_);
 }
 
-std::vector<Section> Section::tables(const char* key) {
+std::vector<Section> Section::tables(const char* key, size_t max) {
   std::vector<Section> out;
   const toml::node* n = node(key);
   if (!n) return out;
   const toml::array* a = n->as_array();
   if (!a || !a->is_array_of_tables()) {
     fail(key, "must be an array of tables ([[" + name(key) + "]])");
+    return out;
+  }
+  if (a->size() > max) {
+    fail(key, "has " + std::to_string(a->size()) + " tables; a scenario may have at most " +
+                  std::to_string(max));
     return out;
   }
   for (size_t i = 0; i < a->size(); i++) {
@@ -149,7 +189,7 @@ std::vector<std::string> Section::keys() {
   if (!table_) return out;
   for (auto&& [k, v] : *table_) {
     out.emplace_back(k.str());
-    used_.emplace_back(k.str());
+    used_.emplace(k.str());
   }
   return out;
 }
@@ -158,10 +198,7 @@ void Section::done() {
   if (!table_) return;
   for (auto&& [k, v] : *table_) {
     std::string key(k.str());
-    if (std::find(used_.begin(), used_.end(), key) == used_.end()) {
-      loader_->error(int(v.source().begin.line), name(key.c_str()), "unknown key");
-      return;
-    }
+    if (!used_.count(key)) loader_->error(int(v.source().begin.line), name(key.c_str()), "unknown key");
   }
 }
 

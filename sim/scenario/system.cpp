@@ -44,7 +44,13 @@ void loadSystem(Section& s, SystemWorld& w) {
   w.preemptPercent = uint32_t(s.integer("preempt", 0, 0, 100));
   w.preemptSeed = uint64_t(s.integer("preempt_seed", 1, 0, INT64_MAX));
   Section m = s.table("messages");
-  for (const std::string& k : m.keys()) {
+  std::vector<std::string> codes = m.keys();
+  if (codes.size() > MAX_TABLES) {
+    s.fail("messages", "has " + std::to_string(codes.size()) + " texts; at most " +
+                           std::to_string(MAX_TABLES));
+    codes.clear();
+  }
+  for (const std::string& k : codes) {
     char* end = nullptr;
     unsigned long code = std::strtoul(k.c_str(), &end, 10);
     if (k.empty() || *end || code > 0xFFFFFFFFul) {

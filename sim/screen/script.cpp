@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "screen/png_file.h"
+#include "harness/host.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
 #include "screen/winsys.h"
@@ -47,13 +48,16 @@ void perform(const UiEvent& e) {
       stylus("StylusDown", plat::WM_LBUTTONDOWN, MK_LBUTTON, e.x, e.y);
       break;
     case UiEvent::Release:
+      host.userEnding = "a tap of the script";
       stylus("StylusUp", plat::WM_LBUTTONUP, 0, e.x, e.y);
       break;
     case UiEvent::Tap:
+      host.userEnding = "a tap of the script";
       stylus("StylusDown", plat::WM_LBUTTONDOWN, MK_LBUTTON, e.x, e.y);
       stylus("StylusUp", plat::WM_LBUTTONUP, 0, e.x, e.y);
       break;
     case UiEvent::Close:
+      host.userEnding = "WM_CLOSE";
       postToScreen(plat::WM_CLOSE, 0,
                    {{"msg", "WM_CLOSE"}, {"window", ws::screenWindow() != nullptr}});
       break;
@@ -66,6 +70,7 @@ void perform(const UiEvent& e) {
       // The window's thread gets -1 from its next GetMessage.
       ws::Window* w = ws::screenWindow();
       trace("MessageError", {{"window", w != nullptr}});
+      host.userEnding = "a failed GetMessage";
       if (w) {
         ws::Queue& q = ws::queueOf(w->thread);
         q.failNext = true;
@@ -160,6 +165,7 @@ bool uiIdle() {
   script.idleTapped = true;
   uint32_t x = uint32_t(w->width / 2), y = uint32_t(w->height / 2);
   trace("IdleTap", {{"x", x}, {"y", y}});
+  host.userEnding = "the exit tap";
   ws::post(*w, plat::WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x, y));
   ws::post(*w, plat::WM_LBUTTONUP, 0, pointParam(x, y));
   return true;

@@ -1,8 +1,10 @@
 // Memory, the thread's last error, process exit, the command line and the
 // debug channel of the simulated handheld.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "harness/host.h"
 #include "harness/scheduler.h"
@@ -26,10 +28,17 @@ using namespace sim;
 void* allocate(size_t bytes) {
   int n = ++host.allocateCalls;
   bool refuse = listed(world.system.failAllocations, n);
-  trace("malloc", {{"n", n}, {"bytes", uint64_t(bytes)}, {"ok", !refuse}});
-  if (refuse) return nullptr;
+  if (refuse) {
+    trace("malloc", {{"n", n}, {"bytes", uint64_t(bytes)}, {"ok", false}});
+    return nullptr;
+  }
   void* block = std::malloc(bytes ? bytes : 1);
-  if (block) host.liveBlocks++;
+  // The device would have had the memory: the host's shortage stops the run.
+  if (!block)
+    stopForHost(EXIT_HOST_LIMIT, "cannot allocate " + std::to_string(bytes) +
+                                     " bytes for the program: the host is out of memory (ulimit -v)");
+  trace("malloc", {{"n", n}, {"bytes", uint64_t(bytes)}, {"ok", true}});
+  host.liveBlocks++;
   return block;
 }
 
@@ -54,8 +63,12 @@ void outputDebugString(const char16_t* text) {
   if (sim::host.echo) {
     std::string u = sim::utf8(t);
     u.erase(std::remove(u.begin(), u.end(), '\r'), u.end());
-    std::fwrite(u.data(), 1, u.size(), stdout);
-    std::fflush(stdout);
+    // A standard output that stops taking text (a closed pipe, a full
+    // disk) ends the echo, not the run.
+    if (std::fwrite(u.data(), 1, u.size(), stdout) != u.size() || std::fflush(stdout) != 0) {
+      sim::host.echo = false;
+      sim::host.echoError = errno;
+    }
   }
 }
 

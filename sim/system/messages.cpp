@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "harness/host.h"
+#include "harness/scheduler.h"
 #include "harness/trace.h"
 #include "platform/core.h"
 #include "scenario/world.h"
@@ -26,7 +27,7 @@ DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t**
   }
   const std::u16string& t = it->second;
   auto* buf = static_cast<char16_t*>(std::malloc((t.size() + 1) * sizeof(char16_t)));
-  if (!buf) return 0;
+  if (!buf) stopForHost(EXIT_HOST_LIMIT, "cannot allocate a message buffer: the host is out of memory");
   host.liveBlocks++;
   std::copy(t.begin(), t.end(), buf);
   buf[t.size()] = 0;

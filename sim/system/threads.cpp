@@ -57,17 +57,16 @@ HANDLE createThread(ThreadProc proc, void* param, size_t stackSize, DWORD* threa
   int n = ++host.createThreadCalls;
   bool refuse = listed(world.system.failThreadStarts, n) ||
                 (world.system.maxThreads && uint32_t(liveThreads()) >= world.system.maxThreads);
-  trace("CreateThread", {{"stack", uint64_t(stackSize)}, {"ok", !refuse}});
   if (refuse) {
+    trace("CreateThread", {{"stack", uint64_t(stackSize)}, {"ok", false}});
     lastError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
+  // A thread the host cannot make stops the run (schedSpawn does not come
+  // back): the device would have made it.
   int id = schedSpawn(
       "thread", [proc, param] { proc(param); }, stackSize);
-  if (!id) {
-    lastError = ERROR_NOT_ENOUGH_MEMORY;
-    return nullptr;
-  }
+  trace("CreateThread", {{"stack", uint64_t(stackSize)}, {"ok", true}});
   if (threadId) *threadId = DWORD(id);
   return reinterpret_cast<HANDLE>(uintptr_t(0x10000 + id));
 }
