@@ -101,7 +101,8 @@ bool sameFile(const std::string& a, const std::string& b) {
   if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   std::error_code ea, eb;
-  fs::path ca = fs::weakly_canonical(a, ea), cb = fs::weakly_canonical(b, eb);
+  fs::path ca = fs::weakly_canonical(fs::absolute(a, ea), ea);
+  fs::path cb = fs::weakly_canonical(fs::absolute(b, eb), eb);
   return !ea && !eb && ca == cb;
 }
 

@@ -61,15 +61,16 @@ void checkRadio(Section& root, const World& w) {
       n.fail("repeat", "runs past ff:ff:ff:ff:ff:ff (from " + bssidText(first) + ", " +
                            std::to_string(repeat) + " copies)");
     }
+    bool told = false;  // one message per table
     for (size_t k = 0; k < repeat && at < w.radio.networks.size(); k++, at++) {
       uint64_t v = bssidValue(w.radio.networks[at].bssid);
       auto [it, added] = owner.emplace(v, t);
-      if (!added) {
+      if (!added && !told) {
+        told = true;
         n.fail(n.has("bssid") ? "bssid" : "repeat",
                "BSSID " + bssidText(v) + " is also that of radio.network[" +
                    std::to_string(it->second) + "] (line " +
                    std::to_string(tables[it->second].line("ssid")) + ")");
-        break;
       }
     }
   }
