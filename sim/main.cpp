@@ -84,8 +84,8 @@ bool wholeNumber(const std::string& v, unsigned long long max, unsigned long lon
 std::string count(const std::string& v, const char* what, unsigned long long min,
                   unsigned long long max, unsigned long long& out) {
   if (!wholeNumber(v, max, out) || out < min)
-    return std::string("needs ") + what + ", a whole number from " + std::to_string(min) +
-           " to " + std::to_string(max);
+    return std::string("needs ") + what + ", a whole number from " + std::to_string(min) + " to " +
+           std::to_string(max);
   return "";
 }
 
@@ -228,7 +228,11 @@ int refuse(const std::string& why) {
 size_t badUtf8(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     unsigned char c = s[i];
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    int extra = c < 0x80             ? 0
+                : (c & 0xE0) == 0xC0 ? 1
+                : (c & 0xF0) == 0xE0 ? 2
+                : (c & 0xF8) == 0xF0 ? 3
+                                     : -1;
     if (extra < 0 || (extra > 0 && i + size_t(extra) >= s.size())) return i;
     uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
     for (int k = 1; k <= extra; k++) {
@@ -369,7 +373,8 @@ int checkOutputs(const Options& o) {
     if (x.path.empty()) continue;
     if (!o.scenarioFile.empty() && sim::sameFile(x.path, o.scenarioFile))
       return refuse(std::string(x.what) + " " + x.path + " is the scenario file");
-    if (sim::sameFile(x.path, log)) return refuse(std::string(x.what) + " " + x.path + " is the log");
+    if (sim::sameFile(x.path, log))
+      return refuse(std::string(x.what) + " " + x.path + " is the log");
     struct stat st;
     if (stat(x.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
       return refuse(std::string(x.what) + " " + x.path + " is a folder");
@@ -454,7 +459,8 @@ int main(int argc, char** argv) {
     outputFailed(std::string("cannot write standard output: ") +
                  std::strerror(sim::host.echoError));
   else if (sim::host.echoError == EPIPE)
-    report.echoNote += std::string(report.echoNote.empty() ? "" : "; ") + "standard output was closed: the echo stopped there, the run went on";
+    report.echoNote += std::string(report.echoNote.empty() ? "" : "; ") +
+                       "standard output was closed: the echo stopped there, the run went on";
   std::fputs(sim::summary(report).c_str(), stderr);
   std::fflush(stderr);
   _exit(code);

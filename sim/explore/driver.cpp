@@ -38,7 +38,8 @@ bool readFile(const std::string& path, std::string& out) {
 }
 
 // False with the host's reason when the file cannot be written whole.
-bool writeFile(const std::string& path, const void* data, size_t bytes, std::string* error = nullptr) {
+bool writeFile(const std::string& path, const void* data, size_t bytes,
+               std::string* error = nullptr) {
   FILE* f = std::fopen(path.c_str(), "wb");
   bool ok = f && std::fwrite(data, 1, bytes, f) == bytes;
   if (f && std::fclose(f) != 0) ok = false;
@@ -209,8 +210,9 @@ void report(const ExploreOptions& o, int run, Slot& s, Tally& t) {
     std::printf("  world: %s (quorvelta-sim --scenario %s)\n", file.c_str(), file.c_str());
   } else {
     t.unwritten++;
-    std::printf("  world: NOT written to %s: %s (quorvelta-sim --explore %llu --world %d prints it)\n",
-                file.c_str(), why.c_str(), (unsigned long long)o.seed, run);
+    std::printf(
+        "  world: NOT written to %s: %s (quorvelta-sim --explore %llu --world %d prints it)\n",
+        file.c_str(), why.c_str(), (unsigned long long)o.seed, run);
   }
   if (!s.stderrText.empty())
     std::printf("  its standard error:\n%s", firstLines(s.stderrText, 30).c_str());

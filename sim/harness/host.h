@@ -6,11 +6,11 @@
 namespace sim {
 
 struct Host {
-  std::string root = ".";    // the device's file system root
-  bool echo = true;          // echo the debug channel (the console) to stdout
-  int echoError = 0;         // errno of the write that ended the echo (0: none)
-  std::u16string debugText;  // everything sent to the debug channel
-  std::string userEnding;  // the user's last act that can end a run ("WM_CLOSE", ...)
+  std::string root = ".";            // the device's file system root
+  bool echo = true;                  // echo the debug channel (the console) to stdout
+  int echoError = 0;                 // errno of the write that ended the echo (0: none)
+  std::u16string debugText;          // everything sent to the debug channel
+  std::string userEnding;            // the user's last act that can end a run ("WM_CLOSE", ...)
   std::vector<std::string> written;  // host paths of the device files opened
   int createThreadCalls = 0;
   int allocateCalls = 0;

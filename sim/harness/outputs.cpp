@@ -174,13 +174,15 @@ std::string summary(const RunReport& r) {
   } else if (o.deadlock) {
     how = "deadlock";
   } else {
-    bool closing = c.size() >= 24 && c.find(u"Tap screen to exit. ", c.size() - 24) != std::u16string::npos;
+    bool closing =
+        c.size() >= 24 && c.find(u"Tap screen to exit. ", c.size() - 24) != std::u16string::npos;
     how = closing ? "closing lines shown" : "no closing lines";
     if (!host.userEnding.empty()) how += ", then " + host.userEnding;
   }
   how += ", exit code " + std::to_string(o.exitCode);
-  std::string s = "quorvelta-sim: run ended at " + std::to_string(o.endedAt) + " ms virtual: " + how +
-                  "\nquorvelta-sim: nodes: " + nodeVerdicts(c) + "\nquorvelta-sim: wrote ";
+  std::string s = "quorvelta-sim: run ended at " + std::to_string(o.endedAt) +
+                  " ms virtual: " + how + "\nquorvelta-sim: nodes: " + nodeVerdicts(c) +
+                  "\nquorvelta-sim: wrote ";
   if (r.written.empty()) s += "nothing";
   for (size_t i = 0; i < r.written.size(); i++) s += (i ? ", " : "") + r.written[i];
   s += "\n";

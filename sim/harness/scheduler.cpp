@@ -298,8 +298,8 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
     // The program's own refusals (max_threads, fail_thread_starts) are
     // decided before this: a thread the host will not make is the host's
     // limit, and the run cannot go on as the device's would.
-    S.spawnError = std::string(mapped ? "pthread_create: " : "mmap: ") +
-                   std::strerror(rc) + " (the host's limit of processes or memory: ulimit -u, -v)";
+    S.spawnError = std::string(mapped ? "pthread_create: " : "mmap: ") + std::strerror(rc) +
+                   " (the host's limit of processes or memory: ulimit -u, -v)";
     if (inSimulation()) stopForHost(EXIT_HOST_LIMIT, "cannot create a thread: " + S.spawnError);
     return 0;
   }

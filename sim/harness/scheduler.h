@@ -30,8 +30,8 @@ struct RunResult {
 };
 
 // Exit codes of the harness itself (docs/scenarios.md).
-constexpr int EXIT_HOST_LIMIT = 71;    // a thread or memory the host would not give
-constexpr int EXIT_OUTPUT_FAILED = 74; // an output that could not be written whole
+constexpr int EXIT_HOST_LIMIT = 71;     // a thread or memory the host would not give
+constexpr int EXIT_OUTPUT_FAILED = 74;  // an output that could not be written whole
 
 // pace: real seconds added per simulated second (0: as fast as possible).
 void schedConfigure(double pace);

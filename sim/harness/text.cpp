@@ -8,7 +8,11 @@ std::u16string widen(const std::string& s) {
   std::u16string out;
   for (size_t i = 0; i < s.size();) {
     unsigned char c = s[i];
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    int extra = c < 0x80             ? 0
+                : (c & 0xE0) == 0xC0 ? 1
+                : (c & 0xF0) == 0xE0 ? 2
+                : (c & 0xF8) == 0xF0 ? 3
+                                     : -1;
     uint32_t cp = extra <= 0 ? c : c & (0x3F >> extra);
     bool good = extra >= 0 && i + size_t(extra) < s.size() + (extra == 0 ? 1 : 0);
     for (int k = 1; good && k <= extra; k++) {

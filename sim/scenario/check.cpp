@@ -101,8 +101,8 @@ void checkIp(Section& root, const World& w) {
                          ") is the network \"" + ssid + "\"");
     // The IP stack finds a network by the joined SSID's bytes.
     if (!radioSsids.count(ssid))
-      n.warn("ssid", "no [[radio.network]] has the SSID \"" + ssid +
-                         "\", so this network is never joined");
+      n.warn("ssid",
+             "no [[radio.network]] has the SSID \"" + ssid + "\", so this network is never joined");
     checkMask(n, "mask");
     for (Section& r : n.tables("renewal")) checkMask(r, "mask");
     std::unordered_map<std::string, int> names;

@@ -8,8 +8,8 @@ namespace sim {
 
 World world;
 
-bool loadScenario(const std::string& whole, const std::string& file, World& out,
-                  std::string& error, std::string* warnings) {
+bool loadScenario(const std::string& whole, const std::string& file, World& out, std::string& error,
+                  std::string* warnings) {
   Loader loader(file);
   // What common Windows editors put first; the lines stay where they are.
   const std::string_view bom = "\xEF\xBB\xBF";

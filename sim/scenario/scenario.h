@@ -85,8 +85,8 @@ class Loader {
 // false and leaves its messages in `error`, one line each; what is probably
 // a mistake but still a world goes to `warnings` (when given), one line each.
 // A UTF-8 byte-order mark at the start is skipped.
-bool loadScenario(const std::string& text, const std::string& file, World& out,
-                  std::string& error, std::string* warnings = nullptr);
+bool loadScenario(const std::string& text, const std::string& file, World& out, std::string& error,
+                  std::string* warnings = nullptr);
 
 // The line of the first character beyond ASCII that is neither in a string
 // value nor in a comment (0: none); such text is refused before parsing.
@@ -105,4 +105,4 @@ void checkWorld(Section& root, World& w);
 // The built-in default scenario.
 extern const char* const DEFAULT_SCENARIO;
 
-} // namespace sim
+}  // namespace sim

@@ -111,8 +111,8 @@ std::vector<int64_t> Section::integers(const char* key, int64_t min, int64_t max
     return out;
   }
   if (a->size() > MAX_ARRAY) {
-    fail(key, "has " + std::to_string(a->size()) + " entries; at most " +
-                  std::to_string(MAX_ARRAY));
+    fail(key,
+         "has " + std::to_string(a->size()) + " entries; at most " + std::to_string(MAX_ARRAY));
     return out;
   }
   for (const toml::node& e : *a) {
@@ -140,8 +140,8 @@ std::vector<std::string> Section::texts(const char* key) {
     return out;
   }
   if (a->size() > MAX_ARRAY) {
-    fail(key, "has " + std::to_string(a->size()) + " entries; at most " +
-                  std::to_string(MAX_ARRAY));
+    fail(key,
+         "has " + std::to_string(a->size()) + " entries; at most " + std::to_string(MAX_ARRAY));
     return out;
   }
   for (const toml::node& e : *a) {
@@ -198,7 +198,8 @@ void Section::done() {
   if (!table_) return;
   for (auto&& [k, v] : *table_) {
     std::string key(k.str());
-    if (!used_.count(key)) loader_->error(int(v.source().begin.line), name(key.c_str()), "unknown key");
+    if (!used_.count(key))
+      loader_->error(int(v.source().begin.line), name(key.c_str()), "unknown key");
   }
 }
 

@@ -46,8 +46,8 @@ void loadSystem(Section& s, SystemWorld& w) {
   Section m = s.table("messages");
   std::vector<std::string> codes = m.keys();
   if (codes.size() > MAX_TABLES) {
-    s.fail("messages", "has " + std::to_string(codes.size()) + " texts; at most " +
-                           std::to_string(MAX_TABLES));
+    s.fail("messages",
+           "has " + std::to_string(codes.size()) + " texts; at most " + std::to_string(MAX_TABLES));
     codes.clear();
   }
   for (const std::string& k : codes) {

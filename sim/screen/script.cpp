@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "screen/png_file.h"
 #include "harness/host.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "scenario/world.h"
+#include "screen/png_file.h"
 #include "screen/winsys.h"
 #include "screen/winsys_state.h"
-#include "scenario/world.h"
 
 namespace sim {
 namespace {

@@ -35,8 +35,9 @@ void* allocate(size_t bytes) {
   void* block = std::malloc(bytes ? bytes : 1);
   // The device would have had the memory: the host's shortage stops the run.
   if (!block)
-    stopForHost(EXIT_HOST_LIMIT, "cannot allocate " + std::to_string(bytes) +
-                                     " bytes for the program: the host is out of memory (ulimit -v)");
+    stopForHost(EXIT_HOST_LIMIT,
+                "cannot allocate " + std::to_string(bytes) +
+                    " bytes for the program: the host is out of memory (ulimit -v)");
   trace("malloc", {{"n", n}, {"bytes", uint64_t(bytes)}, {"ok", true}});
   host.liveBlocks++;
   return block;

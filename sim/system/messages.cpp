@@ -27,7 +27,8 @@ DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t**
   }
   const std::u16string& t = it->second;
   auto* buf = static_cast<char16_t*>(std::malloc((t.size() + 1) * sizeof(char16_t)));
-  if (!buf) stopForHost(EXIT_HOST_LIMIT, "cannot allocate a message buffer: the host is out of memory");
+  if (!buf)
+    stopForHost(EXIT_HOST_LIMIT, "cannot allocate a message buffer: the host is out of memory");
   host.liveBlocks++;
   std::copy(t.begin(), t.end(), buf);
   buf[t.size()] = 0;

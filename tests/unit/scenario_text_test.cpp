@@ -53,7 +53,9 @@ TEST(ScenarioText, CharactersBeyondAsciiOnlyInValuesAndComments) {
   sim::World w;
   std::string error;
   EXPECT_FALSE(sim::loadScenario("[ip]\n\xef\xb9\xbf = 1\n", "f.toml", w, error));
-  EXPECT_EQ(error, "quorvelta-sim: f.toml:2: syntax: a character beyond ASCII outside a string value or comment\n");
+  EXPECT_EQ(error,
+            "quorvelta-sim: f.toml:2: syntax: a character beyond ASCII outside a string value or "
+            "comment\n");
   error.clear();
   EXPECT_TRUE(sim::loadScenario("[system]\ncommand_line = \"\xef\xb9\xbf\"\n", "f.toml", w, error))
       << error;
