@@ -20,7 +20,8 @@ build: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# Only what the demo needs: the simulator, built without chatter.
+demo: deps
 	@scripts/demo.sh $(BUILD)
 
 # The whole suite: the plain build, then ASan + UBSan, ThreadSanitizer on the
@@ -50,7 +51,8 @@ fuzz: deps
 
 # The figures of docs/performance.md (not part of `make test`: timings are
 # measured, not tested). Takes about four minutes, most of it the pace-1 run.
-bench: deps
+bench:
+	@scripts/install-deps.sh bench
 	@scripts/bench.sh $(BUILD)
 
 # The product, quorvelta.exe, cross-built with MinGW-w64 for each of

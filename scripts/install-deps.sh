@@ -1,17 +1,54 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, if any are missing.
-# Usage: scripts/install-deps.sh [core|windows|all]
+# Usage: scripts/install-deps.sh [core|bench|windows|all]
+# No package name is tied to one Debian release: the sanitizer and fuzzer
+# runtime of clang is found from the clang the machine has (or would get).
 set -e
 what=${1:-core}
-core="cmake make g++ clang libclang-rt-14-dev llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
+core="cmake make g++ clang clang-format llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
+# make bench: Google Benchmark (in core) and /usr/bin/time for peak memory.
+bench="time"
 # Both Windows targets: the 64-bit and the 32-bit compiler, and a Wine for
 # each (wine32 is an i386 package: the architecture is added first).
 windows="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine32:i386 xvfb xdotool imagemagick x11-utils file iproute2 util-linux"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+
+# The package with clang's runtime libraries (libFuzzer, the sanitizers) for
+# the clang version installed, or else the one the clang package depends on:
+# libclang-rt-N-dev where the release has it, libclang-common-N-dev before.
+clang_runtime() {
+  v=$(clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)
+  [ -n "$v" ] || v=$(apt-cache depends clang 2>/dev/null |
+    sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+  [ -n "$v" ] || return 0
+  for p in "libclang-rt-$v-dev" "libclang-common-$v-dev"; do
+    if apt-cache show "$p" >/dev/null 2>&1; then
+      echo "$p"
+      return 0
+    fi
+  done
+}
+
 case "$what" in
   core) pkgs="$core" ;;
+  bench) pkgs="$core $bench" ;;
   windows) pkgs="$windows" ;;
-  all) pkgs="$core $windows" ;;
-  *) echo "usage: $0 [core|windows|all]" >&2; exit 2 ;;
+  all) pkgs="$core $bench $windows" ;;
+  *) echo "usage: $0 [core|bench|windows|all]" >&2; exit 2 ;;
+esac
+case "$what" in
+  windows) ;;
+  *)
+    rt=$(clang_runtime)
+    if [ -z "$rt" ]; then
+      # A fresh machine may not have the package lists yet.
+      $SUDO apt-get update -qq
+      rt=$(clang_runtime)
+    fi
+    [ -n "$rt" ] || { echo "install-deps: no package with clang's runtime libraries found" >&2; exit 1; }
+    pkgs="$pkgs $rt" ;;
 esac
 missing=""
 for p in $pkgs; do
@@ -19,9 +56,6 @@ for p in $pkgs; do
 done
 [ -z "$missing" ] && exit 0
 echo "installing:$missing"
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO=sudo
-export DEBIAN_FRONTEND=noninteractive
 case "$missing" in
   *:i386*)
     dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386 ;;
