@@ -9,7 +9,8 @@ namespace sim {
 
 void Loader::error(int line, const std::string& key, const std::string& what) {
   errors_++;
-  if (messages_.size() < MAX_ERRORS)
+  // Kept beyond what is shown, so that the ones shown are the first lines.
+  if (messages_.size() < 64 * MAX_ERRORS)
     messages_.push_back({line, file_ + ":" + std::to_string(line) + ": key " + key + ": " + what});
 }
 
@@ -22,6 +23,7 @@ void Loader::warning(int line, const std::string& key, const std::string& what) 
 namespace {
 std::string joined(std::vector<Loader::Message> m, size_t total) {
   std::stable_sort(m.begin(), m.end(), [](auto& a, auto& b) { return a.line < b.line; });
+  if (m.size() > Loader::MAX_ERRORS) m.resize(Loader::MAX_ERRORS);
   std::string out;
   for (const auto& x : m) out += "quorvelta-sim: " + x.text + "\n";
   if (total > m.size())

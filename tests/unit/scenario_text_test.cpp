@@ -63,3 +63,38 @@ TEST(ScenarioText, CharactersBeyondAsciiOnlyInValuesAndComments) {
 }
 
 }  // namespace
+
+TEST(ScenarioText, BytesThatAreNotUtf8StandForThemselvesAlone) {
+  // Each bad byte is one U+FFFD; the bytes after it are read afresh.
+  EXPECT_EQ(sim::widen("a\xff"
+                       "bcd"),
+            u"a\uFFFDbcd");
+  EXPECT_EQ(sim::widen("\xe2\x82"), u"\uFFFD\uFFFD") << "a sequence cut off by the end";
+  EXPECT_EQ(sim::widen("\xc0\xaf"
+                       "x"),
+            u"\uFFFD\uFFFDx")
+      << "an overlong form";
+  EXPECT_EQ(sim::widen("\xed\xa0\x80"), u"\uFFFD\uFFFD\uFFFD") << "an encoded surrogate";
+  EXPECT_EQ(sim::widen("\xe2\x82\xac\xf0\x9f\x98\x80"), u"\u20AC\U0001F600");
+}
+
+TEST(ScenarioText, EveryErrorIsReportedInLineOrderAndABomIsSkipped) {
+  sim::World w;
+  std::string error, warnings;
+  EXPECT_FALSE(sim::loadScenario("[clock]\nbias = 5000\ncolour = 1\n[driver]\nopens = 3\n",
+                                 "f.toml", w, error));
+  EXPECT_EQ(error,
+            "quorvelta-sim: f.toml:2: key clock.bias: must lie in -1440..1440\n"
+            "quorvelta-sim: f.toml:3: key clock.colour: unknown key\n"
+            "quorvelta-sim: f.toml:5: key driver.opens: must be true or false\n");
+  std::string many;
+  for (int i = 0; i < 30; i++) many += "k" + std::to_string(i) + " = 1\n";
+  EXPECT_FALSE(sim::loadScenario(many, "m.toml", w, error));
+  EXPECT_NE(error.find("m.toml:20: key k19: unknown key\nquorvelta-sim: and 10 more errors\n"),
+            std::string::npos)
+      << error;
+  EXPECT_TRUE(sim::loadScenario("\xef\xbb\xbf[clock]\nbias = 60\n", "b.toml", w, error, &warnings))
+      << error;
+  EXPECT_EQ(w.clock.bias, 60);
+  EXPECT_EQ(warnings, "");
+}
