@@ -211,8 +211,26 @@ std::string usageText() {
       "\n";
   for (const Option& o : options()) {
     std::string head = std::string("  ") + o.name + (o.value ? std::string(" ") + o.value : "");
-    if (o.scope == Scope::Explore) head += "   (with --explore)";
-    u += head + "\n      " + o.help + "\n";
+    if (o.scope == Scope::Explore && std::string(o.name) != "--explore")
+      head += "   (with --explore)";
+    u += head + "\n";
+    // The help, wrapped at 78 columns under the option.
+    std::string line = "     ";
+    std::string word;
+    for (const char* c = o.help;; c++) {
+      if (*c && *c != ' ') {
+        word += *c;
+        continue;
+      }
+      if (line.size() + 1 + word.size() > 78) {
+        u += line + "\n";
+        line = "     ";
+      }
+      line += " " + word;
+      word.clear();
+      if (!*c) break;
+    }
+    u += line + "\n";
   }
   return u + EPILOGUE;
 }
