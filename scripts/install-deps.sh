@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [core|windows|all]
 set -e
 what=${1:-core}
-core="cmake make g++ clang libclang-rt-14-dev llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
+core="cmake make g++ clang libclang-rt-14-dev llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libboost-context-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
 # Both Windows targets: the 64-bit and the 32-bit compiler, and a Wine for
 # each (wine32 is an i386 package: the architecture is added first).
 windows="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine32:i386 xvfb xdotool imagemagick x11-utils file iproute2 util-linux"

@@ -6,6 +6,7 @@
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/sockets.h"
+#include "harness/scheduler.h"
 #include "harness/trace.h"
 
 namespace sim {
@@ -22,11 +23,11 @@ struct HostStore {
   unsigned char addresses[16][MAX_ADDRESS_LENGTH];
   char* list[17];
 };
-thread_local HostStore store;
+PerThread<HostStore> store;
 
 plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addresses,
                       uint32_t length) {
-  HostStore& s = store;
+  HostStore& s = store.get();
   std::memset(&s, 0, sizeof s);
   std::strncpy(s.name, name.c_str(), sizeof s.name - 1);
   size_t n = std::min<size_t>(addresses.size(), 16);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,74 @@ int endedThreadsLeaveTheirStacksToNewOnes() {
   return 0;
 }
 
+// What the device keeps per thread stays each simulated thread's own
+// across switches, though they may share one host thread.
+int lastErrorIsEachThreadsOwn() {
+  static plat::DWORD mainSaw = 0, otherSaw = 0;
+  sim::RunResult r = sim::schedRun("main", [] {
+    plat::setLastError(5);
+    sim::schedSpawn("other", [] {
+      plat::setLastError(7);
+      plat::sleep(20);
+      otherSaw = plat::getLastError();
+    }, 0);
+    plat::sleep(10);  // "other" has set its own by now
+    mainSaw = plat::getLastError();
+    plat::setLastError(9);
+    plat::sleep(20);
+  });
+  if (r.reason != sim::EndReason::AllThreadsEnded) return 1;
+  return mainSaw == 5 && otherSaw == 7 ? 0 : 2;
+}
+
+// A thread asking for a larger stack than the smallest one gets it.
+int largeStackRequestIsHonoured() {
+  static bool done = false;
+  sim::RunResult r = sim::schedRun("main", [] {
+    sim::schedSpawn("big", [] {
+      char buf[700 * 1024];
+      std::memset(buf, 1, sizeof buf);
+      done = buf[sizeof buf - 1] == 1;
+    }, 1024 * 1024);
+  });
+  return r.reason == sim::EndReason::AllThreadsEnded && done ? 0 : 1;
+}
+
+volatile int depthLimit = 1 << 30;  // never reached: the stack ends first
+
+int recurse(int depth) {
+  volatile char frame[512];
+  frame[0] = char(depth);
+  if (depth >= depthLimit) return frame[0];
+  return recurse(depth + 1) + frame[0];
+}
+
+// Runs a thread that recurses without end; answers its exit code and what
+// it wrote on standard error.
+int overflowInChild(std::string& err) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 2);
+    close(fds[0]);
+    sim::schedRun("main", [] {
+      sim::schedSpawn("deep", [] { recurse(0); }, 0);
+      plat::sleep(10);
+    });
+    _exit(0);
+  }
+  close(fds[1]);
+  char buf[512];
+  ssize_t n;
+  while ((n = read(fds[0], buf, sizeof buf)) > 0) err.append(buf, size_t(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 TEST(Scheduler, VirtualTimeJumpsAndTiesGoInRegistrationOrder) {
   EXPECT_EQ(inChild(timeJumpsAndTiesKeepRegistrationOrder), 0);
 }
@@ -178,6 +247,15 @@ TEST(Scheduler, LockReleasedByAThreadNotHoldingItIsRefused) {
   EXPECT_FALSE(abortsInChild(releaseHeldLockProperly));
 }
 TEST(Scheduler, WaitEndsAtItsDeadline) { EXPECT_EQ(inChild(waitTimesOutAtItsDeadline), 0); }
+TEST(Scheduler, PerThreadStorageIsEachSimulatedThreadsOwn) {
+  EXPECT_EQ(inChild(lastErrorIsEachThreadsOwn), 0);
+}
+TEST(Scheduler, LargeStackRequestIsHonoured) { EXPECT_EQ(inChild(largeStackRequestIsHonoured), 0); }
+TEST(Scheduler, StackOverflowIsReportedForTheThread) {
+  std::string err;
+  EXPECT_EQ(overflowInChild(err), sim::STACK_OVERFLOW_EXIT);
+  EXPECT_NE(err.find("simulated thread 2 (deep) overflowed its stack"), std::string::npos) << err;
+}
 TEST(Scheduler, EndedThreadsStacksAreUsedAgain) { EXPECT_EQ(inChild(endedThreadsLeaveTheirStacksToNewOnes), 0); }
 
 } // namespace
