@@ -49,7 +49,7 @@ namespace {
 // world's (sim/system/threads.cpp), not these.
 constexpr size_t MIN_STACK_BYTES = 256 * 1024;
 
-HostRun hostContext;  // the host thread's, which runs schedRun
+HostRun hostContext;                      // the host thread's, which runs schedRun
 alignas(16) char reportStack[64 * 1024];  // where an overflow is reported
 HostRun* running = &hostContext;
 

@@ -98,7 +98,7 @@ void catchStackOverflows(void* altStack, size_t bytes) {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_sigaction = onFault;
   sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&sa.sa_mask);

@@ -2,12 +2,12 @@
 // through the network the adapter is on; lookups take no virtual time.
 #include <cstring>
 
+#include "harness/scheduler.h"
+#include "harness/trace.h"
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/sockets.h"
-#include "harness/scheduler.h"
-#include "harness/trace.h"
 
 namespace sim {
 namespace {
@@ -49,7 +49,8 @@ plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addr
 bool sameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
@@ -63,8 +64,8 @@ std::vector<uint32_t> parsed(const std::vector<std::string>& texts) {
   return out;
 }
 
-} // namespace
-} // namespace sim
+}  // namespace
+}  // namespace sim
 
 namespace plat {
 
@@ -97,7 +98,7 @@ hostent* getHostByName(const char* name) {
   else
     trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
   if (!found) {
-    setLastError(11001); // WSAHOST_NOT_FOUND
+    setLastError(11001);  // WSAHOST_NOT_FOUND
     return nullptr;
   }
   return answer(found->name, parsed(found->addresses), found->addressLength);
@@ -108,7 +109,7 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   IpState& s = ipNow();
   int call = ++s.hostByAddrCalls;
   if (!address || length != 4 || type != AF_INET) {
-    setLastError(10014); // WSAEFAULT
+    setLastError(10014);  // WSAEFAULT
     return nullptr;
   }
   uint32_t a;
@@ -120,7 +121,8 @@ hostent* getHostByAddr(const char* address, int length, int type) {
     for (const ReverseEntry& e : net->reverse)
       if (e.address == formatIpv4(a)) found = &e;
   if (inList(world.ip.failHostByAddr, call)) {
-    trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", false}, {"error", world.ip.lookupError}});
+    trace("gethostbyaddr",
+          {{"address", formatIpv4(a)}, {"found", false}, {"error", world.ip.lookupError}});
     setLastError(world.ip.lookupError);
     return nullptr;
   }
@@ -132,4 +134,4 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   return answer(found->name, parsed(found->addresses), found->addressLength);
 }
 
-} // namespace plat
+}  // namespace plat
