@@ -13,6 +13,7 @@
 #   QV_BENCH_COMPARE=0            skip the side-by-side runs against the
 #                                 scheduler of host threads (BUILD/threads)
 #   QV_BENCH_WORLDS=N             explorer worlds per compared run (200)
+#   QV_BENCH_EXE=0                skip building quorvelta.exe
 # Timings are not tests: run this on a quiet machine.
 set -e
 build=${1:-build}
@@ -160,7 +161,7 @@ if [ "$pace1" != 0 ]; then
     printf "wall over virtual  %+.2f%%\nwall over designed %+.2f%%\n", 100 * (w - v) / v, 100 * (w - d) / d }'
 fi
 
-if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+if [ "${QV_BENCH_EXE:-1}" != 0 ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   echo
   echo "== quorvelta.exe"
   toolchain=
