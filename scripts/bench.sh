@@ -2,17 +2,24 @@
 # Measures the figures of docs/performance.md: console appends per second
 # (Google Benchmark), then with the harness the wall time, simulated time
 # per wall second and peak memory of a sweep and of the worst case at pace
-# 0, the pace-1 fidelity of the worst case, and the size of quorvelta.exe.
+# 0, the same side by side with the scheduler of host threads (and the
+# explorer's worlds per processor second with each), the pace-1 fidelity
+# of the worst case, and the size of quorvelta.exe.
 #
 #   scripts/bench.sh [BUILD]      (default build; the exe goes to BUILD/win)
 #   QV_BENCH_RUNS=N               pace-0 runs per scenario (median; default 5)
 #   QV_BENCH_PACE1=0              skip the pace-1 run (it lasts as long as
 #                                 the device would: about 161 s)
+#   QV_BENCH_COMPARE=0            skip the side-by-side runs against the
+#                                 scheduler of host threads (BUILD/threads)
+#   QV_BENCH_WORLDS=N             explorer worlds per compared run (200)
+#   QV_BENCH_EXE=0                skip building quorvelta.exe
 # Timings are not tests: run this on a quiet machine.
 set -e
 build=${1:-build}
 runs=${QV_BENCH_RUNS:-5}
 pace1=${QV_BENCH_PACE1:-1}
+compare=${QV_BENCH_COMPARE:-1}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" --target quorvelta-sim qv-bench >/dev/null
 sim=$build/quorvelta-sim
@@ -46,6 +53,14 @@ virtual() { # scenario
 
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
+# One explorer run of $1 worlds with the simulator $2 on one job: leaves the
+# worlds per processor second (parent and children) in $wps.
+explore_run() { # worlds sim
+  /usr/bin/time -f '%U %S' -o "$out/ecpu" "$2" --explore 1 --runs "$1" --jobs 1 \
+    --explore-out "$out/explore" >/dev/null || true
+  wps=$(tail -n 1 "$out/ecpu" | awk -v n="$1" '{printf "%.0f", n / ($1 + $2)}')
+}
+
 echo
 echo "== harness at pace 0 (median and best of $runs runs; load average $(cut -d' ' -f1 /proc/loadavg))"
 printf '%-20s %8s %7s %7s %11s %13s %13s %13s\n' scenario "wall ms" "(best)" "cpu ms" "virtual ms" "sim s/wall s" "peak RSS KiB" "threads_peak"
@@ -71,6 +86,63 @@ for s in recovery-sweep recovery-worst-case default; do
     "$(awk -v v="$v" -v w="$w" 'BEGIN {printf "%.0f", (w > 0 ? v / w : 0)}')" "$r" "$peak"
 done
 
+# The same runs with the scheduler of host threads (QV_SCHEDULER=threads),
+# side by side: pairs of one run of each build, which goes first
+# alternating, and the ratio of their wall times per pair, so that a
+# change of load between pairs falls on both builds alike.
+if [ "$compare" != 0 ]; then
+  cmake -S . -B "$build/threads" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SCHEDULER=threads >/dev/null
+  cmake --build "$build/threads" -j "$(nproc)" --target quorvelta-sim >/dev/null
+  old=$build/threads/quorvelta-sim
+  new=$sim
+  echo
+  echo "== contexts (new) against host threads (old), $runs pairs each (load average $(cut -d' ' -f1 /proc/loadavg))"
+  printf '%-20s %9s %9s %12s %12s %12s %12s %10s\n' scenario "new ms" "old ms" "old/new" "(range)" \
+    "new sim/wall" "old sim/wall" "new RSS KiB"
+  for s in recovery-sweep recovery-worst-case default; do
+    v=$(virtual "$s")
+    : >"$out/pairs"
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+      if [ $((i % 2)) = 0 ]; then
+        sim=$new; run "$s" 0; nw=$wall; nr=$rss
+        sim=$old; run "$s" 0; ow=$wall
+      else
+        sim=$old; run "$s" 0; ow=$wall
+        sim=$new; run "$s" 0; nw=$wall; nr=$rss
+      fi
+      [ "$nw" -gt 0 ] || nw=1
+      echo "$nw $ow $(awk -v o="$ow" -v n="$nw" 'BEGIN {printf "%.2f", o / n}') $nr" >>"$out/pairs"
+      i=$((i + 1))
+    done
+    sim=$new
+    nw=$(cut -d' ' -f1 "$out/pairs" | median)
+    ow=$(cut -d' ' -f2 "$out/pairs" | median)
+    ratio=$(cut -d' ' -f3 "$out/pairs" | median)
+    lo=$(cut -d' ' -f3 "$out/pairs" | sort -n | head -n 1)
+    hi=$(cut -d' ' -f3 "$out/pairs" | sort -n | tail -n 1)
+    nr=$(cut -d' ' -f4 "$out/pairs" | sort -n | tail -n 1)
+    printf '%-20s %9s %9s %11sx %12s %12s %12s %10s\n' "$s" "$nw" "$ow" "$ratio" "$lo-$hi" \
+      "$(awk -v v="$v" -v w="$nw" 'BEGIN {printf "%.0f", v / w}')" \
+      "$(awk -v v="$v" -v w="$ow" 'BEGIN {printf "%.0f", v / w}')" "$nr"
+  done
+  worlds=${QV_BENCH_WORLDS:-200}
+  echo
+  echo "== explorer: worlds per processor second, $worlds worlds on one job, 3 pairs"
+  : >"$out/epairs"
+  for i in 1 2 3; do
+    if [ $((i % 2)) = 1 ]; then
+      explore_run "$worlds" "$new"; n=$wps; explore_run "$worlds" "$old"; o=$wps
+    else
+      explore_run "$worlds" "$old"; o=$wps; explore_run "$worlds" "$new"; n=$wps
+    fi
+    echo "$n $o $(awk -v o="$o" -v n="$n" 'BEGIN {printf "%.2f", n / o}')" >>"$out/epairs"
+  done
+  printf 'new %s, old %s worlds per processor second; new/old %sx (pairs: %s)\n' \
+    "$(cut -d' ' -f1 "$out/epairs" | median)" "$(cut -d' ' -f2 "$out/epairs" | median)" \
+    "$(cut -d' ' -f3 "$out/epairs" | median)" "$(cut -d' ' -f3 "$out/epairs" | tr '\n' ' ')"
+fi
+
 # The waits the program is designed to make in the worst case: a 3000 ms
 # scan, then per node (three) 8 association polls of 2000 ms, two renewal
 # tries of 300 ms and 8 polls of 2000 ms each, 960 probe launches 1 ms
@@ -89,7 +161,7 @@ if [ "$pace1" != 0 ]; then
     printf "wall over virtual  %+.2f%%\nwall over designed %+.2f%%\n", 100 * (w - v) / v, 100 * (w - d) / d }'
 fi
 
-if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+if [ "${QV_BENCH_EXE:-1}" != 0 ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   echo
   echo "== quorvelta.exe"
   toolchain=

@@ -5,7 +5,7 @@
 # runtime of clang is found from the clang the machine has (or would get).
 set -e
 what=${1:-core}
-core="cmake make g++ clang clang-format llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
+core="cmake make g++ clang clang-format llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libboost-context-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
 # make bench: Google Benchmark (in core) and /usr/bin/time for peak memory.
 bench="time"
 # Both Windows targets: the 64-bit and the 32-bit compiler, and a Wine for

@@ -19,6 +19,7 @@
 #include "harness/host.h"
 #include "harness/run.h"
 #include "scenario/scenario.h"
+#include "screen/font.h"
 #include "screen/winsys_state.h"
 
 namespace sim {
@@ -243,6 +244,9 @@ int exploreMain(const ExploreOptions& o) {
     return 2;
   }
   const std::string base = buf.data();
+  // Every run paints with the same font: rendered once here, each forked
+  // run inherits it.
+  warmFonts();
 
   std::map<int, Slot> slots;
   std::map<pid_t, Job> running;

@@ -1,63 +1,25 @@
+// Who runs next, the virtual clock and the waits. How a thread runs on the
+// host, and how the baton passes, is the back end's (scheduler_host.h).
 #include "harness/scheduler.h"
 
-#include <pthread.h>
 #include <signal.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <queue>
 #include <thread>
 #include <vector>
 
+#include "harness/scheduler_host.h"
 #include "harness/trace.h"
 
 namespace sim {
+namespace sched {
 namespace {
-
-enum class State { Ready, Running, Waiting, Done };
-
-// A thread stack of our own, above a guard page. Stacks are used again once
-// the thread on them has been joined: a sweep starts almost a thousand
-// short-lived threads, and mapping, faulting in and unmapping a fresh stack
-// for each was most of a run's time.
-struct Stack {
-  void* base = nullptr;  // lowest usable byte
-  size_t bytes = 0;
-};
-
-// The smallest stack handed to a thread. Sanitizer runtimes keep room of
-// their own on it: ThreadSanitizer refuses to start a thread on less than
-// about 900 KiB of a stack the caller provides.
-#if defined(__SANITIZE_THREAD__)
-constexpr size_t MIN_STACK_BYTES = 2 * 1024 * 1024;
-#else
-constexpr size_t MIN_STACK_BYTES = 256 * 1024;
-#endif
-
-struct Thread {
-  int id = 0;
-  std::string name;
-  std::function<void()> body;
-  pthread_t handle{};
-  Stack stack;
-  State state = State::Ready;
-  const void* waitKey = nullptr;
-  const char* what = "";
-  Ms deadline = NEVER;
-  uint64_t waitGen = 0;
-  bool woken = false;
-  std::condition_variable cv;
-};
 
 struct Timed {
   Ms when;
@@ -69,8 +31,6 @@ struct Timed {
 };
 
 struct Sched {
-  std::mutex m;  // guards only the hand-over
-  std::condition_variable ended;
   bool over = false;
   RunResult result;
 
@@ -84,15 +44,11 @@ struct Sched {
   std::function<bool()> idleHook;
   int live = 0;
   int peak = 0;
-  int stacks = 0;  // mapped so far
-  std::vector<Stack> freeStacks;
-  std::vector<Thread*> unjoined;  // ended, not yet joined
-  std::string spawnError;         // the host's reason a thread could not be made
+  std::string spawnError;  // the host's reason a thread could not be made
   std::chrono::steady_clock::time_point paceStart;
 };
 
 Sched S;
-thread_local Thread* self = nullptr;
 std::atomic<int> interruptSignal{0};
 
 // Sleeps until `until`, in short steps, so that an interrupt is seen at
@@ -104,13 +60,12 @@ void paceUntil(std::chrono::steady_clock::time_point until) {
         std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
 }
 
+// The run is over: the caller's back end halts the simulation next.
 void finish(EndReason reason, int code, std::string report) {
-  std::lock_guard<std::mutex> lk(S.m);
   if (S.over) return;
   S.over = true;
   S.result = {reason, code, std::move(report)};
   S.current = nullptr;
-  S.ended.notify_all();
 }
 
 std::string describeThreads() {
@@ -177,81 +132,35 @@ Thread* pickNext() {
   }
 }
 
-void waitForBaton(Thread* t) {
-  std::unique_lock<std::mutex> lk(S.m);
-  t->cv.wait(lk, [&] { return S.current == t && !S.over; });
-  t->state = State::Running;
-}
-
-void handTo(Thread* next) {
-  std::lock_guard<std::mutex> lk(S.m);
-  S.current = next;
-  next->cv.notify_one();
-}
-
 // The calling thread has set its own state; run somebody else until it is
 // its turn again.
 void reschedule() {
-  Thread* me = self;
+  Thread* me = S.current;
   Thread* next = pickNext();
-  if (!next) {
-    // The run is over; this thread never runs again.
-    std::unique_lock<std::mutex> lk(S.m);
-    me->cv.wait(lk, [] { return false; });
+  if (!next) hostHalt(me);  // the run is over; this thread never runs again
+  if (next != me) {
+    S.current = next;
+    hostSwitch(me, next);
   }
-  if (next == me) {
-    me->state = State::Running;
-    return;
-  }
-  handTo(next);
-  waitForBaton(me);
+  me->state = State::Running;
 }
 
-void* threadMain(void* arg) {
-  Thread* t = static_cast<Thread*>(arg);
-  self = t;
-  waitForBaton(t);
+thread_local std::vector<SlotValue> hostSlots;  // of threads outside the simulation
+
+}  // namespace
+
+Thread* current() { return S.current; }
+void setCurrent(Thread* t) { S.current = t; }
+
+void threadMain(Thread* t) {
+  t->state = State::Running;
   t->body();
   endThread();
 }
 
-// Stacks of joined threads go back to the pool.
-void reapEnded() {
-  size_t kept = 0;
-  for (Thread* t : S.unjoined) {
-    if (pthread_tryjoin_np(t->handle, nullptr) == 0) {
-      S.freeStacks.push_back(t->stack);
-      t->stack = Stack{};
-    } else {
-      S.unjoined[kept++] = t;
-    }
-  }
-  S.unjoined.resize(kept);
-}
+}  // namespace sched
 
-// A stack of at least `bytes`, from the pool or newly mapped; an empty one
-// when no memory is left.
-Stack takeStack(size_t bytes) {
-  reapEnded();
-  for (size_t i = 0; i < S.freeStacks.size(); i++) {
-    if (S.freeStacks[i].bytes >= bytes) {
-      Stack st = S.freeStacks[i];
-      S.freeStacks[i] = S.freeStacks.back();
-      S.freeStacks.pop_back();
-      return st;
-    }
-  }
-  const size_t page = size_t(sysconf(_SC_PAGESIZE));
-  bytes = (bytes + page - 1) / page * page;
-  void* m = mmap(nullptr, bytes + page, PROT_READ | PROT_WRITE,
-                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-  if (m == MAP_FAILED) return Stack{};
-  mprotect(m, page, PROT_NONE);  // the guard below the stack
-  S.stacks++;
-  return Stack{static_cast<char*>(m) + page, bytes};
-}
-
-}  // namespace
+using namespace sched;
 
 void schedConfigure(double pace) { S.pace = pace; }
 
@@ -262,15 +171,8 @@ RunResult schedRun(const char* name, std::function<void()> first) {
                      "cannot start the program's first thread: " + S.spawnError};
   Thread* t = S.ready.front();
   S.ready.pop_front();
-  handTo(t);
-  {
-    std::unique_lock<std::mutex> lk(S.m);
-    S.ended.wait(lk, [] { return S.over; });
-  }
-  // Every thread that ended is leaving or has left; the others wait for
-  // ever and are never joined.
-  for (Thread* u : S.unjoined) pthread_join(u->handle, nullptr);
-  S.unjoined.clear();
+  S.current = t;
+  hostRun(t);
   return S.result;
 }
 
@@ -281,25 +183,13 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
   t->body = std::move(body);
   Thread* raw = t.get();
   S.threads.push_back(std::move(t));
-  raw->stack = takeStack(std::max<size_t>(stackBytes, MIN_STACK_BYTES));
-  int rc = ENOMEM;
-  if (raw->stack.base) {
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstack(&attr, raw->stack.base, raw->stack.bytes);
-    rc = pthread_create(&raw->handle, &attr, threadMain, raw);
-    pthread_attr_destroy(&attr);
-  }
-  if (rc != 0) {
-    const bool mapped = raw->stack.base != nullptr;
-    if (mapped) S.freeStacks.push_back(raw->stack);
-    raw->stack = Stack{};
+  std::string why;
+  if (!hostCreate(raw, stackBytes, &why)) {
     raw->state = State::Done;
     // The program's own refusals (max_threads, fail_thread_starts) are
     // decided before this: a thread the host will not make is the host's
     // limit, and the run cannot go on as the device's would.
-    S.spawnError = std::string(mapped ? "pthread_create: " : "mmap: ") + std::strerror(rc) +
-                   " (the host's limit of processes or memory: ulimit -u, -v)";
+    S.spawnError = why + " (the host's limit of processes or memory: ulimit -u, -v)";
     if (inSimulation()) stopForHost(EXIT_HOST_LIMIT, "cannot create a thread: " + S.spawnError);
     return 0;
   }
@@ -310,18 +200,20 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
 }
 
 Ms now() { return S.clock; }
-int currentThread() { return self ? self->id : 0; }
-bool inSimulation() { return self != nullptr; }
+int currentThread() { return S.current ? S.current->id : 0; }
+bool inSimulation() { return S.current != nullptr; }
+
+void giveWay() {
+  Thread* me = S.current;
+  me->state = State::Ready;
+  S.ready.push_back(me);
+  reschedule();
+}
 
 void sleepUntil(Ms when, const char* what) {
-  Thread* me = self;
-  if (when <= S.clock) {
-    // A zero sleep still gives the others waiting to run their turn.
-    me->state = State::Ready;
-    S.ready.push_back(me);
-    reschedule();
-    return;
-  }
+  Thread* me = S.current;
+  // A zero sleep still gives the others waiting to run their turn.
+  if (when <= S.clock) return giveWay();
   me->state = State::Waiting;
   me->waitKey = nullptr;
   me->what = what;
@@ -331,7 +223,7 @@ void sleepUntil(Ms when, const char* what) {
 }
 
 bool waitOn(const void* key, Ms deadline, const char* what) {
-  Thread* me = self;
+  Thread* me = S.current;
   me->state = State::Waiting;
   me->waitKey = key;
   me->what = what;
@@ -356,30 +248,26 @@ void wakeAll(const void* key) {
 }
 
 void endThread() {
-  Thread* me = self;
+  Thread* me = S.current;
   me->state = State::Done;
   S.live--;
-  // Joined, and its stack used again, once the real thread has left it.
-  S.unjoined.push_back(me);
   Thread* next = pickNext();
-  if (next) handTo(next);
-  // Leave the real thread; its record stays for the report.
-  pthread_exit(nullptr);
+  if (next) S.current = next;
+  // The record stays for the report; the stack goes back to the pool.
+  hostEnd(me, next);
 }
 
 void endProcess(int code) {
+  Thread* me = S.current;
   finish(EndReason::ProcessExit, code, "");
-  std::unique_lock<std::mutex> lk(S.m);
-  self->cv.wait(lk, [] { return false; });
-  __builtin_unreachable();
+  hostHalt(me);
 }
 
 void stopForHost(int code, const std::string& why) {
+  Thread* me = S.current;
   trace("sim.host_limit", {{"what", why}});
   finish(EndReason::HostLimit, code, why);
-  std::unique_lock<std::mutex> lk(S.m);
-  self->cv.wait(lk, [] { return false; });
-  __builtin_unreachable();
+  hostHalt(me);
 }
 
 void requestInterrupt(int signal) {
@@ -394,6 +282,17 @@ void at(Ms when, std::function<void()> event) {
 void setIdleHook(std::function<bool()> hook) { S.idleHook = std::move(hook); }
 int liveThreads() { return S.live; }
 int peakThreads() { return S.peak; }
-int stacksMapped() { return S.stacks; }
+int stacksMapped() { return sched::stacksMapped(); }
+
+SlotValue& threadSlot(int index) {
+  std::vector<SlotValue>& v = S.current ? S.current->slots : hostSlots;
+  if (v.size() <= size_t(index)) v.resize(size_t(index) + 1);
+  return v[size_t(index)];
+}
+
+int newThreadSlot() {
+  static int next = 0;
+  return next++;
+}
 
 }  // namespace sim

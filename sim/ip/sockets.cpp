@@ -2,11 +2,12 @@
 // through the network the adapter is on; lookups take no virtual time.
 #include <cstring>
 
+#include "harness/scheduler.h"
+#include "harness/trace.h"
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/sockets.h"
-#include "harness/trace.h"
 
 namespace sim {
 namespace {
@@ -22,11 +23,11 @@ struct HostStore {
   unsigned char addresses[16][MAX_ADDRESS_LENGTH];
   char* list[17];
 };
-thread_local HostStore store;
+PerThread<HostStore> store;
 
 plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addresses,
                       uint32_t length) {
-  HostStore& s = store;
+  HostStore& s = store.get();
   std::memset(&s, 0, sizeof s);
   std::strncpy(s.name, name.c_str(), sizeof s.name - 1);
   size_t n = std::min<size_t>(addresses.size(), 16);
@@ -48,7 +49,8 @@ plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addr
 bool sameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
@@ -62,8 +64,8 @@ std::vector<uint32_t> parsed(const std::vector<std::string>& texts) {
   return out;
 }
 
-} // namespace
-} // namespace sim
+}  // namespace
+}  // namespace sim
 
 namespace plat {
 
@@ -96,7 +98,7 @@ hostent* getHostByName(const char* name) {
   else
     trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
   if (!found) {
-    setLastError(11001); // WSAHOST_NOT_FOUND
+    setLastError(11001);  // WSAHOST_NOT_FOUND
     return nullptr;
   }
   return answer(found->name, parsed(found->addresses), found->addressLength);
@@ -107,7 +109,7 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   IpState& s = ipNow();
   int call = ++s.hostByAddrCalls;
   if (!address || length != 4 || type != AF_INET) {
-    setLastError(10014); // WSAEFAULT
+    setLastError(10014);  // WSAEFAULT
     return nullptr;
   }
   uint32_t a;
@@ -119,7 +121,8 @@ hostent* getHostByAddr(const char* address, int length, int type) {
     for (const ReverseEntry& e : net->reverse)
       if (e.address == formatIpv4(a)) found = &e;
   if (inList(world.ip.failHostByAddr, call)) {
-    trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", false}, {"error", world.ip.lookupError}});
+    trace("gethostbyaddr",
+          {{"address", formatIpv4(a)}, {"found", false}, {"error", world.ip.lookupError}});
     setLastError(world.ip.lookupError);
     return nullptr;
   }
@@ -131,4 +134,4 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   return answer(found->name, parsed(found->addresses), found->addressLength);
 }
 
-} // namespace plat
+}  // namespace plat

@@ -100,4 +100,14 @@ const Glyph& fontGlyph(Font* font, char32_t character) {
   return g;
 }
 
+void warmFonts() {
+  // The system font's cell and the console's (a 12-pixel cell).
+  for (int cell : {16, 12}) {
+    std::string error;
+    Font* f = openFont(cell, error);
+    if (!f) return;
+    for (char32_t c = 0x20; c < 0x7F; c++) fontGlyph(f, c);
+  }
+}
+
 }  // namespace sim

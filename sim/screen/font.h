@@ -28,5 +28,9 @@ int fontCellHeight(const Font* font);
 int fontAscent(const Font* font);
 // Characters the face lacks render as its missing-glyph box.
 const Glyph& fontGlyph(Font* font, char32_t character);
+// Opens the font at each cell height the program asks for and renders the
+// printable ASCII characters, so that processes forked after it (the
+// explorer's runs) find them made. Changes nothing that is drawn.
+void warmFonts();
 
 }  // namespace sim

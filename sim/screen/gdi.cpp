@@ -4,10 +4,11 @@
 // write into it.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
+#include "harness/trace.h"
 #include "platform/core.h"
 #include "screen/font.h"
-#include "harness/trace.h"
 #include "screen/winsys.h"
 #include "screen/winsys_state.h"
 
@@ -86,15 +87,19 @@ plat::RECT clipped(const Window& w, const plat::RECT& r, const plat::RECT& clip)
   return c;
 }
 
+// One row is filled pixel by pixel, the others are copies of it (a paint
+// fills the whole screen several times; this was most of its time).
 void fill(Window& w, const plat::RECT& r, plat::COLORREF color) {
-  for (plat::LONG y = r.top; y < r.bottom; y++) {
-    for (plat::LONG x = r.left; x < r.right; x++) {
-      uint8_t* p = &w.rgb[(size_t(y) * size_t(w.width) + size_t(x)) * 3];
-      p[0] = red(color);
-      p[1] = green(color);
-      p[2] = blue(color);
-    }
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  const size_t bytes = size_t(r.right - r.left) * 3;
+  uint8_t* first = &w.rgb[(size_t(r.top) * size_t(w.width) + size_t(r.left)) * 3];
+  for (size_t k = 0; k < bytes; k += 3) {
+    first[k] = red(color);
+    first[k + 1] = green(color);
+    first[k + 2] = blue(color);
   }
+  for (plat::LONG y = r.top + 1; y < r.bottom; y++)
+    std::memcpy(&w.rgb[(size_t(y) * size_t(w.width) + size_t(r.left)) * 3], first, bytes);
 }
 
 // Blends the text colour over the pixel by the glyph's coverage.
@@ -113,7 +118,15 @@ void drawGlyph(Window& w, const Glyph& g, int penX, int baseline, const plat::RE
       int x = penX + g.left + c;
       if (x < clip.left || x >= clip.right) continue;
       int cover = g.coverage[size_t(r) * size_t(g.width) + size_t(c)];
-      if (cover) blend(&w.rgb[(size_t(y) * size_t(w.width) + size_t(x)) * 3], color, cover);
+      uint8_t* p = &w.rgb[(size_t(y) * size_t(w.width) + size_t(x)) * 3];
+      if (cover == 255) {
+        // What blend() gives at full coverage, without its arithmetic.
+        p[0] = red(color);
+        p[1] = green(color);
+        p[2] = blue(color);
+      } else if (cover) {
+        blend(p, color, cover);
+      }
     }
   }
 }

@@ -15,7 +15,7 @@
 
 namespace sim {
 
-thread_local plat::DWORD lastError = 0;
+LastError lastError;
 
 }  // namespace sim
 

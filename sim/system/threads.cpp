@@ -27,7 +27,7 @@ struct SimCs {
 };
 static_assert(sizeof(SimCs) <= sizeof(plat::CRITICAL_SECTION));
 
-thread_local char ownerTag;  // its address names the calling thread
+PerThread<char> ownerTag;  // its address names the calling thread
 
 // Whether a thread releasing a lock gives way now ([system] preempt). Only
 // the baton holder draws, so the stream is the same on every run.
@@ -84,7 +84,7 @@ void initializeCriticalSection(CRITICAL_SECTION* cs) {
 
 void enterCriticalSection(CRITICAL_SECTION* cs) {
   SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
-  if (s->owner.load(std::memory_order_relaxed) == &ownerTag) {
+  if (s->owner.load(std::memory_order_relaxed) == &ownerTag.get()) {
     s->depth++;
     return;
   }
@@ -95,7 +95,7 @@ void enterCriticalSection(CRITICAL_SECTION* cs) {
   } else {
     s->real.lock();
   }
-  s->owner.store(&ownerTag, std::memory_order_relaxed);
+  s->owner.store(&ownerTag.get(), std::memory_order_relaxed);
   s->depth = 1;
 }
 
@@ -104,7 +104,7 @@ void leaveCriticalSection(CRITICAL_SECTION* cs) {
   // Releasing a lock the thread does not hold is undefined on the device
   // (the lock may open for a thread inside it, or stay held for ever); the
   // simulated handheld refuses it outright.
-  if (s->owner.load(std::memory_order_relaxed) != &ownerTag || s->depth <= 0) {
+  if (s->owner.load(std::memory_order_relaxed) != &ownerTag.get() || s->depth <= 0) {
     std::fprintf(stderr, "quorvelta-sim: a lock released by a thread that does not hold it\n");
     std::abort();
   }

@@ -5,11 +5,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/core.h"
 #include "harness/scheduler.h"
+#include "platform/core.h"
 
 namespace {
 
@@ -44,10 +45,13 @@ int timeJumpsAndTiesKeepRegistrationOrder() {
   auto start = std::chrono::steady_clock::now();
   sim::RunResult r = sim::schedRun("main", [] {
     for (const char* name : {"a", "b", "c"}) {
-      sim::schedSpawn(name, [name] {
-        plat::sleep(60'000); // a minute of virtual time
-        order.push_back(name);
-      }, 0);
+      sim::schedSpawn(
+          name,
+          [name] {
+            plat::sleep(60'000);  // a minute of virtual time
+            order.push_back(name);
+          },
+          0);
     }
     plat::sleep(30'000);
     order.push_back("main@" + std::to_string(sim::now()));
@@ -63,7 +67,8 @@ int timeJumpsAndTiesKeepRegistrationOrder() {
 int deadlockIsReportedWithTheThreadsStates() {
   static int key;
   sim::RunResult r = sim::schedRun("main", [] {
-    sim::schedSpawn("waiter", [] { sim::waitOn(&key, sim::NEVER, "a message that never comes"); }, 0);
+    sim::schedSpawn(
+        "waiter", [] { sim::waitOn(&key, sim::NEVER, "a message that never comes"); }, 0);
     sim::waitOn(&key + 1, sim::NEVER, "another");
   });
   if (r.reason != sim::EndReason::Deadlock) return 1;
@@ -77,13 +82,16 @@ int contendedLockWaitsInTheScheduler() {
   plat::initializeCriticalSection(&cs);
   sim::RunResult r = sim::schedRun("main", [] {
     plat::enterCriticalSection(&cs);
-    plat::enterCriticalSection(&cs); // recursive
-    sim::schedSpawn("other", [] {
-      plat::enterCriticalSection(&cs);
-      order.push_back("other@" + std::to_string(sim::now()));
-      plat::leaveCriticalSection(&cs);
-    }, 0);
-    plat::sleep(500); // "other" runs and blocks on the lock
+    plat::enterCriticalSection(&cs);  // recursive
+    sim::schedSpawn(
+        "other",
+        [] {
+          plat::enterCriticalSection(&cs);
+          order.push_back("other@" + std::to_string(sim::now()));
+          plat::leaveCriticalSection(&cs);
+        },
+        0);
+    plat::sleep(500);  // "other" runs and blocks on the lock
     order.push_back("main");
     plat::leaveCriticalSection(&cs);
     plat::leaveCriticalSection(&cs);
@@ -110,7 +118,8 @@ void releaseAnotherThreadsLock() {
   plat::initializeCriticalSection(&cs);
   sim::schedRun("main", [] {
     plat::enterCriticalSection(&cs);
-    sim::schedSpawn("other", [] { plat::leaveCriticalSection(&cs); }, 0);
+    sim::schedSpawn(
+        "other", [] { plat::leaveCriticalSection(&cs); }, 0);
     plat::sleep(500);
     plat::leaveCriticalSection(&cs);
   });
@@ -151,10 +160,13 @@ int endedThreadsLeaveTheirStacksToNewOnes() {
   sim::RunResult r = sim::schedRun("main", [] {
     for (int round = 0; round < 3; round++) {
       for (int i = 0; i < 300; i++) {
-        sim::schedSpawn("probe", [] {
-          plat::sleep(100);
-          ran++;
-        }, 64 * 1024);
+        sim::schedSpawn(
+            "probe",
+            [] {
+              plat::sleep(100);
+              ran++;
+            },
+            64 * 1024);
         plat::sleep(1);
       }
       plat::sleep(1000);
@@ -166,11 +178,90 @@ int endedThreadsLeaveTheirStacksToNewOnes() {
   return 0;
 }
 
+// What the device keeps per thread stays each simulated thread's own
+// across switches, though they may share one host thread.
+int lastErrorIsEachThreadsOwn() {
+  static plat::DWORD mainSaw = 0, otherSaw = 0;
+  sim::RunResult r = sim::schedRun("main", [] {
+    plat::setLastError(5);
+    sim::schedSpawn(
+        "other",
+        [] {
+          plat::setLastError(7);
+          plat::sleep(20);
+          otherSaw = plat::getLastError();
+        },
+        0);
+    plat::sleep(10);  // "other" has set its own by now
+    mainSaw = plat::getLastError();
+    plat::setLastError(9);
+    plat::sleep(20);
+  });
+  if (r.reason != sim::EndReason::AllThreadsEnded) return 1;
+  return mainSaw == 5 && otherSaw == 7 ? 0 : 2;
+}
+
+// A thread asking for a larger stack than the smallest one gets it.
+int largeStackRequestIsHonoured() {
+  static bool done = false;
+  sim::RunResult r = sim::schedRun("main", [] {
+    sim::schedSpawn(
+        "big",
+        [] {
+          char buf[700 * 1024];
+          std::memset(buf, 1, sizeof buf);
+          done = buf[sizeof buf - 1] == 1;
+        },
+        1024 * 1024);
+  });
+  return r.reason == sim::EndReason::AllThreadsEnded && done ? 0 : 1;
+}
+
+volatile int depthLimit = 1 << 30;  // never reached: the stack ends first
+
+int recurse(int depth) {
+  volatile char frame[512];
+  frame[0] = char(depth);
+  if (depth >= depthLimit) return frame[0];
+  return recurse(depth + 1) + frame[0];
+}
+
+// Runs a thread that recurses without end; answers its exit code and what
+// it wrote on standard error.
+int overflowInChild(std::string& err) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 2);
+    close(fds[0]);
+    sim::schedRun("main", [] {
+      sim::schedSpawn(
+          "deep", [] { recurse(0); }, 0);
+      plat::sleep(10);
+    });
+    _exit(0);
+  }
+  close(fds[1]);
+  char buf[512];
+  ssize_t n;
+  while ((n = read(fds[0], buf, sizeof buf)) > 0) err.append(buf, size_t(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 TEST(Scheduler, VirtualTimeJumpsAndTiesGoInRegistrationOrder) {
   EXPECT_EQ(inChild(timeJumpsAndTiesKeepRegistrationOrder), 0);
 }
-TEST(Scheduler, DeadlockIsReportedNotHung) { EXPECT_EQ(inChild(deadlockIsReportedWithTheThreadsStates), 0); }
-TEST(Scheduler, ContendedLockBlocksInTheScheduler) { EXPECT_EQ(inChild(contendedLockWaitsInTheScheduler), 0); }
+TEST(Scheduler, DeadlockIsReportedNotHung) {
+  EXPECT_EQ(inChild(deadlockIsReportedWithTheThreadsStates), 0);
+}
+TEST(Scheduler, ContendedLockBlocksInTheScheduler) {
+  EXPECT_EQ(inChild(contendedLockWaitsInTheScheduler), 0);
+}
 TEST(Scheduler, LockReleasedByAThreadNotHoldingItIsRefused) {
   EXPECT_TRUE(abortsInChild(releaseAnotherThreadsLock));
   EXPECT_TRUE(abortsInChild(releaseAnUnheldLock));
@@ -178,6 +269,17 @@ TEST(Scheduler, LockReleasedByAThreadNotHoldingItIsRefused) {
   EXPECT_FALSE(abortsInChild(releaseHeldLockProperly));
 }
 TEST(Scheduler, WaitEndsAtItsDeadline) { EXPECT_EQ(inChild(waitTimesOutAtItsDeadline), 0); }
-TEST(Scheduler, EndedThreadsStacksAreUsedAgain) { EXPECT_EQ(inChild(endedThreadsLeaveTheirStacksToNewOnes), 0); }
+TEST(Scheduler, PerThreadStorageIsEachSimulatedThreadsOwn) {
+  EXPECT_EQ(inChild(lastErrorIsEachThreadsOwn), 0);
+}
+TEST(Scheduler, LargeStackRequestIsHonoured) { EXPECT_EQ(inChild(largeStackRequestIsHonoured), 0); }
+TEST(Scheduler, StackOverflowIsReportedForTheThread) {
+  std::string err;
+  EXPECT_EQ(overflowInChild(err), sim::STACK_OVERFLOW_EXIT);
+  EXPECT_NE(err.find("simulated thread 2 (deep) overflowed its stack"), std::string::npos) << err;
+}
+TEST(Scheduler, EndedThreadsStacksAreUsedAgain) {
+  EXPECT_EQ(inChild(endedThreadsLeaveTheirStacksToNewOnes), 0);
+}
 
-} // namespace
+}  // namespace

@@ -1,0 +1,109 @@
+// The scheduler's own thread stacks: each mapped once with a guard region
+// below it, and used again by later threads once its thread has ended (a
+// sweep starts almost a thousand short-lived threads, and mapping,
+// faulting in and unmapping a fresh stack for each was most of a run's
+// time). A fault in a guard region is reported as the overflow of the
+// simulated thread that owns the stack.
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "harness/scheduler_host.h"
+
+#if defined(QV_SCHED_ASAN)
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace sim::sched {
+namespace {
+
+// Larger than one page, so that a frame bigger than a page that steps over
+// the stack's end still lands in it.
+constexpr size_t GUARD_BYTES = 64 * 1024;
+
+struct Mapped {
+  char* guard;  // lowest byte of the guard region; the stack is above it
+  Stack stack;
+  Thread* owner;  // the thread on it now, or the last one
+};
+
+std::vector<Mapped> mapped;
+std::vector<size_t> freeList;  // indexes into mapped
+struct sigaction previousSegv, previousBus;
+
+void onFault(int sig, siginfo_t* info, void*) {
+  const char* at = static_cast<const char*>(info->si_addr);
+  for (const Mapped& m : mapped) {
+    if (at >= m.guard && at < m.guard + GUARD_BYTES) {
+      char text[256];
+      int n = std::snprintf(
+          text, sizeof text,
+          "quorvelta-sim: simulated thread %d (%s) overflowed its stack of %zu KiB (exit %d)\n",
+          m.owner ? m.owner->id : 0, m.owner ? m.owner->name.c_str() : "?", m.stack.bytes / 1024,
+          STACK_OVERFLOW_EXIT);
+      if (n > 0 && write(2, text, size_t(n) < sizeof text ? size_t(n) : sizeof text - 1) < 0) {
+      }
+      _exit(STACK_OVERFLOW_EXIT);
+    }
+  }
+  // Not ours: the fault happens again as it returns, and whoever handled
+  // it before (the default, a sanitizer) sees it.
+  sigaction(sig, sig == SIGSEGV ? &previousSegv : &previousBus, nullptr);
+}
+
+}  // namespace
+
+Stack takeStack(size_t bytes, Thread* t) {
+  for (size_t i = 0; i < freeList.size(); i++) {
+    Mapped& m = mapped[freeList[i]];
+    if (m.stack.bytes >= bytes) {
+      freeList[i] = freeList.back();
+      freeList.pop_back();
+      m.owner = t;
+#if defined(QV_SCHED_ASAN)
+      // The thread before left its frames' red zones poisoned: a new frame
+      // assumes clean shadow where it does not poison its own.
+      ASAN_UNPOISON_MEMORY_REGION(m.stack.base, m.stack.bytes);
+#endif
+      return m.stack;
+    }
+  }
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  bytes = (bytes + page - 1) / page * page;
+  void* p = mmap(nullptr, GUARD_BYTES + bytes, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED) return Stack{};
+  char* guard = static_cast<char*>(p);
+  mprotect(guard, GUARD_BYTES, PROT_NONE);
+  Stack s{guard + GUARD_BYTES, bytes, mapped.size()};
+  mapped.push_back({guard, s, t});
+  return s;
+}
+
+void giveBackStack(Stack s) {
+  if (s.base) freeList.push_back(s.index);
+}
+
+int stacksMapped() { return int(mapped.size()); }
+
+void catchStackOverflows(void* altStack, size_t bytes) {
+  stack_t ss{};
+  ss.ss_sp = altStack;
+  ss.ss_size = bytes;
+  sigaltstack(&ss, nullptr);
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  struct sigaction sa {};
+  sa.sa_sigaction = onFault;
+  sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGSEGV, &sa, &previousSegv);
+  sigaction(SIGBUS, &sa, &previousBus);
+}
+
+}  // namespace sim::sched
