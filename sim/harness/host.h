@@ -8,11 +8,6 @@ struct Host {
   std::string root = ".";    // the device's file system root
   bool echo = true;          // echo the debug channel (the console) to stdout
   std::u16string debugText;  // everything sent to the debug channel
-  int createThreadCalls = 0;
-  int allocateCalls = 0;
-  int fileOpenCalls = 0;
-  int textConversionCalls = 0;
-  int fileTimeCalls = 0;
   // Blocks the program holds now: allocate and FormatMessage's buffers,
   // less those released (a leak shows as a count that only grows).
   int liveBlocks = 0;

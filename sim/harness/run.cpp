@@ -10,6 +10,7 @@
 #include "ip/ipstack.h"
 #include "platform/core.h"
 #include "platform/window.h"
+#include "scenario/fault.h"
 #include "scenario/world.h"
 #include "screen/winsys.h"
 
@@ -56,7 +57,11 @@ RunOutcome runOnce(const RunSetup& setup) {
   out.exitCode = out.deadlock ? 3 : r.exitCode;
   out.endedAt = now();
   out.threads = r.report;
-  traceEndOfRun();
+  // The end-of-run record: what the run left behind, and the faults the
+  // scenario switched on that never fired.
+  trace("sim.end", {{"default_routes", defaultRoutesLeft()},
+                    {"threads_peak", peakThreads()},
+                    {"unreached", unreachedFaults()}});
   traceClose();
   return out;
 }

@@ -54,6 +54,14 @@ void trace(const char* call, const std::vector<TraceField>& fields) {
       case TraceField::Str:
         putEscaped(f.s);
         break;
+      case TraceField::Strs:
+        std::fputc('[', out);
+        for (size_t k = 0; k < f.list.size(); k++) {
+          if (k) std::fputc(',', out);
+          putEscaped(f.list[k]);
+        }
+        std::fputc(']', out);
+        break;
     }
   }
   std::fputs("}\n", out);

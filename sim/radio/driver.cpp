@@ -42,13 +42,14 @@ plat::BOOL queryBinding(uint8_t* in, plat::DWORD inBytes, uint8_t* out, plat::DW
   plat::NDISUIO_QUERY_BINDING q;
   std::memcpy(&q, in, sizeof q);
   const Binding* b = bindingAt(q.BindingIndex);
+  const Fault* fault = b ? nextCallFails(FaultCall::BindingQuery, b->index) : nullptr;
   trace("DeviceIoControl", {{"code", codeName(plat::IOCTL_NDISUIO_QUERY_BINDING)},
                             {"in", inBytes},
                             {"out", outBytes},
                             {"binding", q.BindingIndex},
-                            {"ok", b && !b->queryFails}});
+                            {"ok", b && !fault}});
   if (!b) return fail(259); // ERROR_NO_MORE_ITEMS
-  if (b->queryFails) return fail(b->queryError);
+  if (fault) return fail(fault->answer);
   // The reply: the record, then the name and the description, UTF-16.
   size_t nameBytes = b->deviceName.size() * 2;
   size_t descBytes = b->description.size() * 2;
@@ -117,10 +118,12 @@ namespace plat {
 HANDLE createFile(const char16_t* name, DWORD, DWORD, void*, DWORD disposition, DWORD flags,
                   HANDLE) {
   std::u16string n(name ? name : u"");
-  bool ok = n == u"UIO1:" && sim::world.driver.opens && disposition == OPEN_EXISTING;
+  bool device = n == u"UIO1:";
+  const sim::Fault* fault = device ? sim::nextCallFails(sim::FaultCall::DriverOpen) : nullptr;
+  bool ok = device && !fault && disposition == OPEN_EXISTING;
   sim::trace("CreateFile", {{"name", sim::utf8(n)}, {"flags", sim::hex32(flags)}, {"ok", ok}});
   if (!ok) {
-    setLastError(sim::world.driver.openError);
+    setLastError(fault ? fault->answer : sim::world.driver.openError);
     return INVALID_HANDLE_VALUE;
   }
   return sim::DEVICE;

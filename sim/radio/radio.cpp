@@ -21,15 +21,6 @@ namespace {
 
 constexpr uint64_t POLL_MS = 2000;
 
-const RadioRefusal* refusalFor(plat::NDIS_OID oid, uint32_t call) {
-  for (const RadioRefusal& f : world.radio.refusals) {
-    if (f.oid != oid) continue;
-    if (f.calls.empty() || std::find(f.calls.begin(), f.calls.end(), call) != f.calls.end())
-      return &f;
-  }
-  return nullptr;
-}
-
 // A due join completes before anyone looks at the adapter.
 void settle() {
   RadioWorld& w = world.radio;
@@ -164,8 +155,8 @@ bool ulongSet(OidRequest& r) {
 } // namespace
 
 bool radioOid(const Binding&, OidRequest& r) {
-  uint32_t call = ++world.radio.requests[r.oid];
-  const RadioRefusal* refusal = refusalFor(r.oid, call);
+  // Requests are counted per OID over the whole run.
+  const Fault* refusal = nextCallFails(FaultCall::Oid, r.oid);
   bool known = true;
   bool ok = false;
   // A refused query still writes its reply (the list, the BSSID): a caller
@@ -194,7 +185,7 @@ bool radioOid(const Binding&, OidRequest& r) {
   }
   if (!known) r.error = plat::ERROR_NOT_SUPPORTED;
   if (refusal) {
-    r.error = refusal->error;
+    r.error = refusal->answer;
     r.detail.emplace_back("refused", true);
     return false;
   }

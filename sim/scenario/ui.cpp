@@ -25,9 +25,9 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
 
 }  // namespace
 
-void loadUi(Section& s, UiWorld& w) {
-  w.registerFails = s.boolean("register_fails", false);
-  w.createFails = s.boolean("create_fails", false);
+void loadUi(Section& s, UiWorld& w, std::vector<Fault>& faults) {
+  for (FaultCall c : {FaultCall::RegisterClass, FaultCall::CreateWindow})
+    if (s.boolean(faultKind(c).key, false)) addFaults(faults, c, 0, {}, faultKind(c).answer);
   bool held = false;  // the stylus is down after the steps read so far
   int heldLine = 0;
   for (Section& e : s.tables("event")) {

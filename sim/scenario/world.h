@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "scenario/fault.h"
 #include "scenario/world_ip.h"
 #include "scenario/world_radio.h"
 #include "scenario/world_ui.h"
@@ -26,8 +27,6 @@ struct Binding {
   uint32_t index = 0;
   std::u16string deviceName;
   std::u16string description;
-  bool queryFails = false;
-  uint32_t queryError = 259; // ERROR_NO_MORE_ITEMS
   bool acceptsScan = false;  // an 802.11 adapter
   // Hostile replies: a DeviceNameLength / DeviceNameOffset other than the
   // truth (-1: the truth).
@@ -36,7 +35,8 @@ struct Binding {
 };
 
 struct DriverWorld {
-  bool opens = true;
+  // The last error of an open that fails: of "UIO1:" when the driver does
+  // not open (driver.opens = false, a fault), of any other name always.
   uint32_t openError = 2; // ERROR_FILE_NOT_FOUND
   std::vector<Binding> bindings;
 };
@@ -46,11 +46,6 @@ struct SystemWorld {
   bool tempExists = true;                       // "\Temp" on the device
   std::map<uint32_t, std::u16string> messages;  // system message texts
   uint32_t maxThreads = 0;                      // 0: no limit
-  std::vector<uint32_t> failThreadStarts;       // n-th createThread calls that fail (1-based)
-  std::vector<uint32_t> failAllocations;        // n-th allocate calls that fail (1-based)
-  std::vector<uint32_t> failFileOpens;          // n-th fopen calls that fail
-  std::vector<uint32_t> failTextConversions;    // n-th WideCharToMultiByte calls that fail
-  std::vector<uint32_t> failFileTimes;          // n-th FileTimeToSystemTime calls that fail
   // Preemption: a thread that releases a lock gives way for a millisecond
   // with this chance (percent), drawn from a stream seeded with
   // preemptSeed, so that other interleavings can be tried and replayed.
@@ -66,6 +61,8 @@ struct World {
   RadioWorld radio;
   IpWorld ip;
   UiWorld ui;
+  // Every failure the scenario switches on, in the file's order (fault.h).
+  std::vector<Fault> faults;
 };
 
 extern World world;

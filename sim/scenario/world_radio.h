@@ -2,7 +2,6 @@
 // associates with them.
 #pragma once
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -27,25 +26,17 @@ struct RadioNetwork {
   uint32_t joinPolls = 1;         // the 2-second poll that first sees the join
 };
 
-// An injected refusal: the n-th requests of one OID fail.
-struct RadioRefusal {
-  plat::NDIS_OID oid = 0;
-  std::vector<uint32_t> calls; // 1-based counts of that OID's requests; empty: every one
-  uint32_t error = plat::ERROR_GEN_FAILURE;
-};
-
 struct RadioWorld {
   std::vector<RadioNetwork> networks; // in the order of the scan list
   int64_t numberOfItems = -1;         // NumberOfItems as sent; -1: the listed networks
   uint32_t bssidError = plat::ERROR_GEN_FAILURE; // last error of a BSSID query while not associated
-  std::vector<RadioRefusal> refusals;
+  // Refused requests ([[radio.refuse]]) are faults (fault.h).
 
   // The adapter's state; the scenario gives its start, the radio changes it.
   int associated = -1; // index into networks; -1: on no network
   int joining = -1;    // the network of a join under way; -1: none
   uint64_t joinAt = 0; // virtual ms from which that join holds
   uint64_t joins = 0;  // joins completed since the start
-  std::map<plat::NDIS_OID, uint32_t> requests; // requests so far, per OID
 };
 
 // The network the adapter is associated with now (a join under way that is

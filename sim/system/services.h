@@ -1,20 +1,14 @@
 // What the simulated system services share: the thread's last error and
-// the injected failures' call lists.
+// the fault model they ask whether a call fails.
 #pragma once
-#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "platform/types.h"
+#include "scenario/fault.h"
 
 namespace sim {
 
 // GetLastError's value, per simulated thread.
 extern thread_local plat::DWORD lastError;
-
-// Whether the n-th call (1-based) is one of the calls listed to fail.
-inline bool listed(const std::vector<uint32_t>& v, int n) {
-  return std::find(v.begin(), v.end(), uint32_t(n)) != v.end();
-}
 
 }  // namespace sim
