@@ -36,10 +36,9 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
   // An injected refusal: the stack turns the request down at once (out of
   // resources, say), sending nothing.
   if (const sim::Fault* f = sim::nextCallFails(sim::FaultCall::Echo)) {
-    sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)},
-                                {"replies", 0},
-                                {"refused", true},
-                                {"error", f->answer}});
+    sim::trace(
+        "IcmpSendEcho",
+        {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true}, {"error", f->answer}});
     setLastError(f->answer);
     return 0;
   }

@@ -87,9 +87,8 @@ void applyDueRenewal() {
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp",
-        {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"},
-         {"address", r.address ? formatIpv4(*r.address) : ""}});
+  trace("sim.dhcp", {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"},
+                     {"address", r.address ? formatIpv4(*r.address) : ""}});
 }
 
 bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }

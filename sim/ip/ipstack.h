@@ -13,7 +13,7 @@
 namespace sim {
 
 struct LiveAddress {
-  uint32_t address = 0; // host byte order
+  uint32_t address = 0;  // host byte order
   uint32_t mask = 0;
   uint32_t context = 0;
 };
@@ -45,7 +45,7 @@ struct IpState {
   std::vector<LiveRoute> routes;
   uint64_t joins = 0;
   uint32_t nextContext = 0x100;
-  int renewals = 0; // IpRenewAddress calls so far
+  int renewals = 0;  // IpRenewAddress calls so far
   PendingRenewal pending;
 };
 
@@ -65,4 +65,4 @@ const EchoHost* echoAnswer(uint32_t destination);
 // The default routes the run leaves behind (for the trace's end record).
 int defaultRoutesLeft();
 
-} // namespace sim
+}  // namespace sim

@@ -2,11 +2,11 @@
 // through the network the adapter is on; lookups take no virtual time.
 #include <cstring>
 
+#include "harness/trace.h"
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/sockets.h"
-#include "harness/trace.h"
 
 namespace sim {
 namespace {
@@ -48,13 +48,14 @@ plat::hostent* answer(const std::string& name, const std::vector<uint32_t>& addr
 bool sameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
 
-} // namespace
-} // namespace sim
+}  // namespace
+}  // namespace sim
 
 namespace plat {
 
@@ -86,7 +87,7 @@ hostent* getHostByName(const char* name) {
   else
     trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
   if (!found) {
-    setLastError(11001); // WSAHOST_NOT_FOUND
+    setLastError(11001);  // WSAHOST_NOT_FOUND
     return nullptr;
   }
   return answer(found->name, found->addresses, found->addressLength);
@@ -97,7 +98,7 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   ipNow();
   uint32_t call = countCall(FaultCall::HostByAddr);
   if (!address || length != 4 || type != AF_INET) {
-    setLastError(10014); // WSAEFAULT
+    setLastError(10014);  // WSAEFAULT
     return nullptr;
   }
   uint32_t a;
@@ -121,4 +122,4 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   return answer(found->name, found->addresses, found->addressLength);
 }
 
-} // namespace plat
+}  // namespace plat

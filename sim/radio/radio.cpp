@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "radio/driver.h"
-#include "radio/radio_link.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "radio/driver.h"
+#include "radio/radio_link.h"
 
 namespace sim {
 namespace {
@@ -62,7 +62,7 @@ std::vector<uint8_t> scanList(uint32_t& listed) {
     std::memcpy(r.Ssid.Ssid, n.ssid.data(), ssidBytes);
     r.Privacy = n.privacy;
     r.Rssi = n.rssi;
-    r.NetworkTypeInUse = 1; // Ndis802_11DS
+    r.NetworkTypeInUse = 1;  // Ndis802_11DS
     r.Configuration.Length = sizeof r.Configuration;
     r.Configuration.BeaconPeriod = 100;
     r.Configuration.DSConfig = n.dsConfig;
@@ -70,7 +70,7 @@ std::vector<uint8_t> scanList(uint32_t& listed) {
     const uint8_t rates[8] = {0x82, 0x84, 0x8B, 0x96, 0x0C, 0x12, 0x18, 0x24};
     std::memcpy(r.SupportedRates, rates, sizeof rates);
     size_t at = list.size();
-    list.resize(at + size, 0xEE); // the extra bytes: stand-ins for information elements
+    list.resize(at + size, 0xEE);  // the extra bytes: stand-ins for information elements
     std::memcpy(list.data() + at, &r, sizeof r);
   }
   plat::ULONG items = plat::ULONG(w.numberOfItems >= 0 ? uint64_t(w.numberOfItems) : listed);
@@ -152,7 +152,7 @@ bool ulongSet(OidRequest& r) {
   return true;
 }
 
-} // namespace
+}  // namespace
 
 bool radioOid(const Binding&, OidRequest& r) {
   // Requests are counted per OID over the whole run.
@@ -162,16 +162,28 @@ bool radioOid(const Binding&, OidRequest& r) {
   // A refused query still writes its reply (the list, the BSSID): a caller
   // that reads a refused reply gets what a careless driver leaves there.
   switch (r.oid) {
-    case plat::OID_802_11_BSSID_LIST_SCAN: known = r.set; ok = known; break;
+    case plat::OID_802_11_BSSID_LIST_SCAN:
+      known = r.set;
+      ok = known;
+      break;
     case plat::OID_802_11_BSSID_LIST:
       known = !r.set;
       if (known) listReply(r);
       ok = known;
       break;
-    case plat::OID_802_11_BSSID: known = !r.set; ok = known && bssidReply(r); break;
-    case plat::OID_802_11_SSID: known = r.set; ok = known && ssidRequest(r, refusal != nullptr); break;
+    case plat::OID_802_11_BSSID:
+      known = !r.set;
+      ok = known && bssidReply(r);
+      break;
+    case plat::OID_802_11_SSID:
+      known = r.set;
+      ok = known && ssidRequest(r, refusal != nullptr);
+      break;
     case plat::OID_802_11_INFRASTRUCTURE_MODE:
-    case plat::OID_802_11_AUTHENTICATION_MODE: known = r.set; ok = known && ulongSet(r); break;
+    case plat::OID_802_11_AUTHENTICATION_MODE:
+      known = r.set;
+      ok = known && ulongSet(r);
+      break;
     case plat::OID_802_11_DISASSOCIATE:
       known = r.set;
       if (known && !refusal) {
@@ -181,7 +193,9 @@ bool radioOid(const Binding&, OidRequest& r) {
       }
       ok = known;
       break;
-    default: known = false; break;
+    default:
+      known = false;
+      break;
   }
   if (!known) r.error = plat::ERROR_NOT_SUPPORTED;
   if (refusal) {
@@ -207,4 +221,4 @@ uint64_t joinCount() {
   return world.radio.joins;
 }
 
-} // namespace sim
+}  // namespace sim

@@ -7,9 +7,9 @@
 namespace sim {
 namespace {
 
-constexpr uint32_t CLASS_C_MASK = 0xFFFFFF00;     // 255.255.255.0
-constexpr uint32_t APIPA_ADDRESS = 0xA9FE1711;    // 169.254.23.17
-constexpr uint32_t APIPA_MASK = 0xFFFF0000;       // 255.255.0.0
+constexpr uint32_t CLASS_C_MASK = 0xFFFFFF00;   // 255.255.255.0
+constexpr uint32_t APIPA_ADDRESS = 0xA9FE1711;  // 169.254.23.17
+constexpr uint32_t APIPA_MASK = 0xFFFF0000;     // 255.255.0.0
 constexpr const char* ADDRESS_FORMAT = "must be a dotted IPv4 address like 192.168.1.1";
 
 // A dotted address, parsed; absent: fallback.
@@ -145,11 +145,16 @@ void loadRenewals(Section& n, NetworkIp& x) {
   for (Section& r : n.tables("renewal")) {
     Renewal e;
     std::string kind = r.text("result", "valid");
-    if (kind == "valid") e.kind = Renewal::Valid;
-    else if (kind == "apipa") e.kind = Renewal::Apipa;
-    else if (kind == "nothing") e.kind = Renewal::Nothing;
-    else if (kind == "refused") e.kind = Renewal::Refused;
-    else r.fail("result", "must be valid, apipa, nothing or refused");
+    if (kind == "valid")
+      e.kind = Renewal::Valid;
+    else if (kind == "apipa")
+      e.kind = Renewal::Apipa;
+    else if (kind == "nothing")
+      e.kind = Renewal::Nothing;
+    else if (kind == "refused")
+      e.kind = Renewal::Refused;
+    else
+      r.fail("result", "must be valid, apipa, nothing or refused");
     const bool apipa = e.kind == Renewal::Apipa, valid = e.kind == Renewal::Valid;
     e.poll = uint32_t(r.integer("poll", 1, 1, 1000));
     e.address = optionalAddress(r, "address", apipa ? Address(APIPA_ADDRESS) : x.address);
@@ -177,7 +182,7 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
   n.done();
 }
 
-} // namespace
+}  // namespace
 
 void loadIp(Section& s, IpWorld& w, std::vector<Fault>& faults) {
   w.dns = addresses(s, "dns");
@@ -232,4 +237,4 @@ void loadIp(Section& s, IpWorld& w, std::vector<Fault>& faults) {
   s.done();
 }
 
-} // namespace sim
+}  // namespace sim

@@ -46,7 +46,8 @@ uint32_t channelKhz(int64_t ch) {
 }
 
 void loadSsid(Section& n, RadioNetwork& x) {
-  if (n.has("ssid") && n.has("ssid_bytes")) n.fail("ssid_bytes", "give ssid or ssid_bytes, not both");
+  if (n.has("ssid") && n.has("ssid_bytes"))
+    n.fail("ssid_bytes", "give ssid or ssid_bytes, not both");
   if (n.has("ssid")) {
     // SSIDs are 8-bit; the text is taken as ISO 8859-1, like the device's code page.
     for (char16_t c : widen(n.text("ssid", ""))) {
@@ -58,12 +59,14 @@ void loadSsid(Section& n, RadioNetwork& x) {
     }
   }
   for (int64_t b : n.integers("ssid_bytes", 0, 255)) x.ssid += char(uint8_t(b));
-  if (x.ssid.size() > 32) n.fail(n.has("ssid") ? "ssid" : "ssid_bytes", "an SSID has at most 32 bytes");
+  if (x.ssid.size() > 32)
+    n.fail(n.has("ssid") ? "ssid" : "ssid_bytes", "an SSID has at most 32 bytes");
   x.ssidLength = n.integer("ssid_length", -1, 0, U32);
 }
 
 void loadChannel(Section& n, RadioNetwork& x) {
-  if (n.has("channel") && n.has("ds_config")) n.fail("ds_config", "give channel or ds_config, not both");
+  if (n.has("channel") && n.has("ds_config"))
+    n.fail("ds_config", "give channel or ds_config, not both");
   if (n.has("ds_unit") && !n.has("channel")) n.fail("ds_unit", "needs channel");
   std::string unit = n.text("ds_unit", "khz");
   if (unit != "khz" && unit != "100khz" && unit != "number")
@@ -98,10 +101,14 @@ void loadNetwork(Section& n, RadioWorld& w) {
   loadChannel(n, x);
   x.privacy = uint32_t(n.integer("privacy", 0, 0, U32));
   std::string mode = n.text("mode", "infrastructure");
-  if (mode == "infrastructure") x.mode = plat::Ndis802_11Infrastructure;
-  else if (mode == "ibss") x.mode = plat::Ndis802_11IBSS;
-  else if (mode == "auto") x.mode = plat::Ndis802_11AutoUnknown;
-  else n.fail("mode", "must be \"infrastructure\", \"ibss\" or \"auto\"");
+  if (mode == "infrastructure")
+    x.mode = plat::Ndis802_11Infrastructure;
+  else if (mode == "ibss")
+    x.mode = plat::Ndis802_11IBSS;
+  else if (mode == "auto")
+    x.mode = plat::Ndis802_11AutoUnknown;
+  else
+    n.fail("mode", "must be \"infrastructure\", \"ibss\" or \"auto\"");
   x.extraBytes = uint32_t(n.integer("extra_bytes", 0, 0, 4096));
   x.length = n.integer("length", -1, 0, U32);
   x.listed = n.boolean("listed", true);
@@ -129,15 +136,16 @@ void loadRefusal(Section& f, std::vector<Fault>& faults) {
     }
   }
   if (!found)
-    f.fail("oid", "must be one of BSSID_LIST_SCAN, BSSID_LIST, BSSID, SSID, "
-                  "INFRASTRUCTURE_MODE, AUTHENTICATION_MODE, DISASSOCIATE");
+    f.fail("oid",
+           "must be one of BSSID_LIST_SCAN, BSSID_LIST, BSSID, SSID, "
+           "INFRASTRUCTURE_MODE, AUTHENTICATION_MODE, DISASSOCIATE");
   std::vector<int64_t> calls = f.integers("calls", 1, U32);
   uint32_t error = uint32_t(f.integer("error", faultKind(FaultCall::Oid).answer, 0, U32));
   f.done();
   if (found) addFaults(faults, FaultCall::Oid, oid, calls, error);
 }
 
-} // namespace
+}  // namespace
 
 void loadDriver(Section& s, DriverWorld& w, std::vector<Fault>& faults) {
   bool opens = s.boolean("opens", true);
@@ -176,10 +184,11 @@ void loadRadio(Section& s, RadioWorld& w, std::vector<Fault>& faults) {
       for (size_t i = 0; i < w.networks.size() && w.associated < 0; i++)
         if (std::memcmp(w.networks[i].bssid, b, 6) == 0) w.associated = int(i);
       if (w.associated < 0)
-        s.fail("associated", "names no [[radio.network]] (one off the scan list has listed = false)");
+        s.fail("associated",
+               "names no [[radio.network]] (one off the scan list has listed = false)");
     }
   }
   s.done();
 }
 
-} // namespace sim
+}  // namespace sim

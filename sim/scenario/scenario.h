@@ -64,8 +64,7 @@ class Loader {
 
 // Parses `text` (named `file` in messages) into `out`. On failure answers
 // false and leaves one message in `error`.
-bool loadScenario(const std::string& text, const std::string& file, World& out,
-                  std::string& error);
+bool loadScenario(const std::string& text, const std::string& file, World& out, std::string& error);
 
 // The line of the first character beyond ASCII that is neither in a string
 // value nor in a comment (0: none); such text is refused before parsing.
@@ -94,4 +93,4 @@ void checkWorld(Section& root, World& w);
 // The built-in default scenario.
 extern const char* const DEFAULT_SCENARIO;
 
-} // namespace sim
+}  // namespace sim

@@ -11,8 +11,12 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
   static const struct {
     const char* name;
     UiEvent::Action action;
-  } NAMES[] = {{"press", UiEvent::Press}, {"release", UiEvent::Release}, {"tap", UiEvent::Tap},
-               {"close", UiEvent::Close}, {"timer", UiEvent::Timer},     {"start", UiEvent::Start},
+  } NAMES[] = {{"press", UiEvent::Press},
+               {"release", UiEvent::Release},
+               {"tap", UiEvent::Tap},
+               {"close", UiEvent::Close},
+               {"timer", UiEvent::Timer},
+               {"start", UiEvent::Start},
                {"message_error", UiEvent::MessageError}};
   for (const auto& n : NAMES) {
     if (name == n.name) {

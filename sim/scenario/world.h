@@ -17,7 +17,7 @@ namespace sim {
 struct ClockWorld {
   // Local time at the start of the run.
   int year = 2026, month = 12, day = 7, hour = 9, minute = 30, second = 0;
-  int32_t bias = 0;          // minutes, UTC = local + bias
+  int32_t bias = 0;  // minutes, UTC = local + bias
   int32_t standardBias = 0;
   int32_t daylightBias = 0;  // minutes
   bool daylight = false;     // daylight time in effect
@@ -37,7 +37,7 @@ struct Binding {
 struct DriverWorld {
   // The last error of an open that fails: of "UIO1:" when the driver does
   // not open (driver.opens = false, a fault), of any other name always.
-  uint32_t openError = 2; // ERROR_FILE_NOT_FOUND
+  uint32_t openError = 2;  // ERROR_FILE_NOT_FOUND
   std::vector<Binding> bindings;
 };
 
@@ -54,7 +54,7 @@ struct SystemWorld {
 };
 
 struct World {
-  std::string file; // where it was loaded from, for messages
+  std::string file;  // where it was loaded from, for messages
   ClockWorld clock;
   SystemWorld system;
   DriverWorld driver;
@@ -67,4 +67,4 @@ struct World {
 
 extern World world;
 
-} // namespace sim
+}  // namespace sim

@@ -61,11 +61,11 @@ struct ReverseEntry {
 // What one renewal of the lease yields, poll by poll.
 struct Renewal {
   enum Kind { Valid, Apipa, Nothing, Refused } kind = Valid;
-  uint32_t poll = 1;       // the poll (1-based) from which the new address shows
-  Address address;         // the address then held (Valid, Apipa)
+  uint32_t poll = 1;  // the poll (1-based) from which the new address shows
+  Address address;    // the address then held (Valid, Apipa)
   uint32_t mask = 0xFFFFFF00;
-  Address gateway;         // Valid: the gateway then held
-  uint32_t error = 1231;   // Refused: IpRenewAddress's answer
+  Address gateway;        // Valid: the gateway then held
+  uint32_t error = 1231;  // Refused: IpRenewAddress's answer
 };
 
 // Per network (by SSID): what the WLAN adapter holds after joining it, and

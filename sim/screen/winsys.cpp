@@ -3,11 +3,11 @@
 // queue.cpp, painting in gdi.cpp, the user in script.cpp.
 #include <algorithm>
 
-#include "platform/core.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
-#include "screen/winsys_state.h"
+#include "platform/core.h"
 #include "scenario/world.h"
+#include "screen/winsys_state.h"
 
 namespace sim {
 namespace ws {
@@ -132,8 +132,8 @@ ATOM registerClass(const WNDCLASS* windowClass) {
                           {"ok", ok}});
   if (!ok) {
     setLastError(findClass(name) ? ERROR_CLASS_ALREADY_EXISTS
-                 : fault           ? fault->answer
-                                   : ERROR_INVALID_PARAMETER);
+                 : fault         ? fault->answer
+                                 : ERROR_INVALID_PARAMETER);
     return 0;
   }
   State& s = state();
@@ -161,7 +161,9 @@ HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* ti
                            {"menu", menu != nullptr},
                            {"ok", ok}});
   if (!ok) {
-    setLastError(!c ? ERROR_CANNOT_FIND_WND_CLASS : fault ? fault->answer : ERROR_INVALID_PARAMETER);
+    setLastError(!c      ? ERROR_CANNOT_FIND_WND_CLASS
+                 : fault ? fault->answer
+                         : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   State& s = state();

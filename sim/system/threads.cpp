@@ -1,8 +1,8 @@
 // Threads, sleep and the lock (a critical section) of the simulated
 // handheld: each thread is a scheduler thread, the lock waits in the
 // scheduler.
-#include <cstdio>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
