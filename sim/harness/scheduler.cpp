@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/assert.h"
+
 namespace sim {
 namespace {
 
@@ -86,6 +88,15 @@ struct Sched {
 
 Sched S;
 thread_local Thread* self = nullptr;
+
+// The hand-over's one rule: only the thread holding the baton runs, so only
+// it may sleep, wait, wake others, start threads, switch or end (events and
+// the idle hook run in its context while it hands over).
+void requireBaton() {
+  QV_ASSERT(self != nullptr, "a scheduler call comes from a simulated thread");
+  std::lock_guard<std::mutex> lk(S.m);
+  QV_ASSERT(S.current == self, "only the thread holding the baton sleeps, waits or switches");
+}
 
 void finish(EndReason reason, int code, std::string report) {
   std::lock_guard<std::mutex> lk(S.m);
@@ -251,6 +262,10 @@ RunResult schedRun(const char* name, std::function<void()> first) {
 }
 
 int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) {
+  // The first thread is started from outside the run, every later one by
+  // the baton holder.
+  if (self) requireBaton();
+  QV_ASSERT(self || S.threads.empty(), "threads are started by simulated threads");
   auto t = std::make_unique<Thread>();
   t->id = int(S.threads.size()) + 1;
   t->name = name;
@@ -283,6 +298,7 @@ int currentThread() { return self ? self->id : 0; }
 bool inSimulation() { return self != nullptr; }
 
 void sleepUntil(Ms when, const char* what) {
+  requireBaton();
   Thread* me = self;
   if (when <= S.clock) {
     // A zero sleep still gives the others waiting to run their turn.
@@ -300,6 +316,7 @@ void sleepUntil(Ms when, const char* what) {
 }
 
 bool waitOn(const void* key, Ms deadline, const char* what) {
+  requireBaton();
   Thread* me = self;
   me->state = State::Waiting;
   me->waitKey = key;
@@ -313,6 +330,9 @@ bool waitOn(const void* key, Ms deadline, const char* what) {
 }
 
 void wakeAll(const void* key) {
+  // Outside a run (window calls made by a plain thread) nobody can wait.
+  if (self) requireBaton();
+  QV_ASSERT(self || S.live == 0, "threads are woken by the baton holder");
   // In thread order, so that the order of wake-ups is fixed.
   for (auto& t : S.threads) {
     if (t->state == State::Waiting && t->waitKey == key && key) {
@@ -325,6 +345,7 @@ void wakeAll(const void* key) {
 }
 
 void endThread() {
+  requireBaton();
   Thread* me = self;
   me->state = State::Done;
   S.live--;
@@ -337,6 +358,7 @@ void endThread() {
 }
 
 void endProcess(int code) {
+  requireBaton();
   finish(EndReason::ProcessExit, code, "");
   std::unique_lock<std::mutex> lk(S.m);
   self->cv.wait(lk, [] { return false; });

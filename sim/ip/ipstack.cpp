@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "harness/trace.h"
+#include "platform/assert.h"
 #include "ip/ipv4.h"
 #include "radio/radio_link.h"
 
@@ -22,6 +23,7 @@ bool wlanName(const std::string& name) {
 }
 
 void initState() {
+  QV_ASSERT(!state.ready, "the stack starts once");
   state.ready = true;
   for (const AdapterConfig& c : world.ip.adapters) {
     LiveAdapter a;
@@ -124,8 +126,10 @@ LiveAdapter* wlanAdapter() {
 }
 
 LiveAdapter* adapterByIndex(uint32_t index) {
-  for (LiveAdapter& a : state.adapters)
+  for (LiveAdapter& a : state.adapters) {
+    QV_ASSERT(a.config != nullptr, "every live adapter has its configuration");
     if (a.config->index == index) return &a;
+  }
   return nullptr;
 }
 

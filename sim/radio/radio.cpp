@@ -13,6 +13,7 @@
 
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "platform/assert.h"
 #include "radio/driver.h"
 #include "radio/radio_link.h"
 
@@ -21,9 +22,13 @@ namespace {
 
 constexpr uint64_t POLL_MS = 2000;
 
-// A due join completes before anyone looks at the adapter.
+// A due join completes before anyone looks at the adapter. The adapter is
+// on, and joins, networks of the world only.
 void settle() {
   RadioWorld& w = world.radio;
+  const int networks = int(w.networks.size());
+  QV_ASSERT(w.associated >= -1 && w.associated < networks, "the adapter is on a known network");
+  QV_ASSERT(w.joining >= -1 && w.joining < networks, "a join is to a known network");
   if (w.joining >= 0 && now() >= w.joinAt) {
     w.associated = w.joining;
     w.joining = -1;
