@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "explore/explore.h"
+#include "harness/child.h"
 #include "harness/host.h"
 #include "harness/run.h"
 #include "scenario/scenario.h"
@@ -88,10 +89,11 @@ std::u16string wide(const std::string& bytes) {
 
 RunRecord collect(const std::string& dir, int status) {
   RunRecord rec;
-  if (WIFSIGNALED(status))
-    rec.signal = WTERMSIG(status);
+  ChildEnd end = childEnd(status);
+  if (end.exited)
+    rec.exitCode = end.code;
   else
-    rec.exitCode = WEXITSTATUS(status);
+    rec.signal = end.signal;
   std::string s;
   if (readFile(dir + "/result", s)) {
     int deadlock = 0, code = 0, blocks = 0;
@@ -220,6 +222,20 @@ void report(const ExploreOptions& o, int run, Slot& s, Tally& t) {
   std::fflush(stdout);
 }
 
+// The last two lines: the tally of the whole exploration.
+void printSummary(const ExploreOptions& o, const Tally& tally, double wall) {
+  std::printf(
+      "explore: seed %llu: %d runs, %d failed, %.1f s wall, %.1f runs/s; slowest run %d (%.2f s)\n",
+      (unsigned long long)o.seed, tally.runs, tally.failed, wall,
+      wall > 0 ? tally.runs / wall : 0.0, tally.slowestRun, tally.slowest);
+  std::printf(
+      "explore: reached the NIC in %d, the node loop in %d, a sweep in %d (more than one in %d), "
+      "success in %d; "
+      "exit 1 in %d; ended by the user in %d; console full in %d\n",
+      tally.nic, tally.loop, tally.sweep, tally.manySweeps, tally.success, tally.exit1,
+      tally.userEnded, tally.full);
+}
+
 }  // namespace
 
 int exploreMain(const ExploreOptions& o) {
@@ -279,10 +295,7 @@ int exploreMain(const ExploreOptions& o) {
             WallClock::now()};
       std::error_code made;
       fs::create_directories(j.dir, made);
-      std::fflush(stdout);
-      std::fflush(stderr);
-      pid_t pid = fork();
-      if (pid == 0) runChild(j.dir, o.timeLimitSeconds);
+      pid_t pid = startChild([&]() -> int { runChild(j.dir, o.timeLimitSeconds); });
       if (pid < 0) {
         std::perror("quorvelta-sim: fork");
         return 2;
@@ -324,17 +337,7 @@ int exploreMain(const ExploreOptions& o) {
   std::error_code ec;
   if (!std::getenv("QV_EXPLORE_KEEP")) fs::remove_all(base, ec);
 
-  double wall = std::chrono::duration<double>(WallClock::now() - begun).count();
-  std::printf(
-      "explore: seed %llu: %d runs, %d failed, %.1f s wall, %.1f runs/s; slowest run %d (%.2f s)\n",
-      (unsigned long long)o.seed, tally.runs, tally.failed, wall,
-      wall > 0 ? tally.runs / wall : 0.0, tally.slowestRun, tally.slowest);
-  std::printf(
-      "explore: reached the NIC in %d, the node loop in %d, a sweep in %d (more than one in %d), "
-      "success in %d; "
-      "exit 1 in %d; ended by the user in %d; console full in %d\n",
-      tally.nic, tally.loop, tally.sweep, tally.manySweeps, tally.success, tally.exit1,
-      tally.userEnded, tally.full);
+  printSummary(o, tally, std::chrono::duration<double>(WallClock::now() - begun).count());
   if (tally.unwritten) {
     std::fprintf(stderr, "quorvelta-sim: %d worlds of failed runs could not be written\n",
                  tally.unwritten);

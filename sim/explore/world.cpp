@@ -31,11 +31,6 @@ std::string quoted(const std::string& s) {
   return out + "\"";
 }
 
-std::string dotted(uint32_t a) {
-  return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) + "." +
-         std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255);
-}
-
 std::string hexBssid(const uint8_t b[6], char sep, bool upper) {
   char t[24];
   std::snprintf(t, sizeof t,
@@ -82,12 +77,12 @@ std::string ssidText(Rng& r) {
   return s.substr(0, 32);
 }
 
-void Draft::someCalls(const char* key, int64_t most) {
+void Draft::someFaults(FaultCall call, int64_t most) {
   std::vector<int64_t> v;
   for (int c = int(r.range(1, 3)); c > 0; c--) v.push_back(r.range(1, most));
   std::sort(v.begin(), v.end());
   v.erase(std::unique(v.begin(), v.end()), v.end());
-  t.nums(key, v);
+  faultCalls(call, v);
 }
 
 }  // namespace worlds

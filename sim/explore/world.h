@@ -8,18 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "harness/random.h"
+#include "ip/ipv4.h"
+#include "scenario/fault.h"
+
 namespace sim::worlds {
 
-// splitmix64: small, fast and good enough to pick worlds; the same pair
-// (seed, run) gives the same stream on every machine.
+// The worlds' stream (harness/random.h); the same pair (seed, run) gives
+// the same world on every machine.
 struct Rng {
   uint64_t s;
-  uint64_t next() {
-    uint64_t z = (s += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
+  uint64_t next() { return splitmix64(s); }
   int64_t range(int64_t lo, int64_t hi) { return lo + int64_t(next() % uint64_t(hi - lo + 1)); }
   bool percent(int p) { return int(next() % 100) < p; }
   template <class T>
@@ -52,7 +51,7 @@ struct Toml {
   }
 };
 
-std::string dotted(uint32_t a);
+inline std::string dotted(uint32_t a) { return formatIpv4(a); }
 std::string hexBssid(const uint8_t b[6], char sep, bool upper);
 
 // ---- the world's parts -----------------------------------------------------
@@ -110,8 +109,12 @@ struct Draft {
   bool sweepWorld = false;  // one network cannot be repaired: a subnet sweep
   int reaching = 0;         // networks that may get as far as addressing
 
-  // The n-th calls of one kind that fail: a few small numbers.
-  void someCalls(const char* key, int64_t most);
+  // Faults of one call (scenario/fault.h), written under its key: the n-th
+  // calls that fail, a few small numbers.
+  void someFaults(FaultCall call, int64_t most);
+  // The n-th calls listed, or a fault on every call (a flag key).
+  void faultCalls(FaultCall call, const std::vector<int64_t>& n) { t.nums(faultKind(call).key, n); }
+  void everyCall(FaultCall call) { t.flag(faultKind(call).key, true); }
 };
 
 // ---- sections, in the order they are drawn ----------------------------------

@@ -39,24 +39,24 @@ void ipAdapters(Draft& d) {
   t.table("ip");
   t.strs("dns", {"10.20.0.1"});
   if (hostile) {
-    if (r.percent(10)) d.someCalls("fail_adapters_info", 20);
-    if (r.percent(10)) d.someCalls("fail_network_params", 20);
-    if (sweepWorld && r.percent(10)) d.someCalls("fail_forward_table", 2);
-    if (r.percent(10)) d.someCalls("fail_add_address", 2);
-    if (r.percent(10)) d.someCalls("fail_delete_address", 4);
+    if (r.percent(10)) d.someFaults(FaultCall::AdaptersInfo, 20);
+    if (r.percent(10)) d.someFaults(FaultCall::NetworkParams, 20);
+    if (sweepWorld && r.percent(10)) d.someFaults(FaultCall::ForwardTable, 2);
+    if (r.percent(10)) d.someFaults(FaultCall::AddAddress, 2);
+    if (r.percent(10)) d.someFaults(FaultCall::DeleteAddress, 4);
     // Without the index no renewal happens, so every bad address is swept.
-    if (reaching <= 2 && r.percent(4)) t.flag("adapter_index_fails", true);
-    if (r.percent(4)) t.flag("icmp_create_fails", true);
+    if (reaching <= 2 && r.percent(4)) d.everyCall(FaultCall::AdapterIndex);
+    if (r.percent(4)) d.everyCall(FaultCall::IcmpCreate);
     if (r.percent(10)) {
-      d.someCalls("fail_echo", 30);
+      d.someFaults(FaultCall::Echo, 30);
       if (r.percent(50)) t.num("echo_error", 11010);
     }
-    if (r.percent(10)) d.someCalls("fail_host_by_name", 5);
-    if (r.percent(10)) d.someCalls("fail_host_by_addr", 200);
+    if (r.percent(10)) d.someFaults(FaultCall::HostByName, 5);
+    if (r.percent(10)) d.someFaults(FaultCall::HostByAddr, 200);
   } else if (d.more.percent(5)) {
     // One refresh's second adapter-list call fails: a read that fails, on a
     // device whose configuration is fine.
-    t.nums("fail_adapters_info", {2 * d.more.range(1, 8)});
+    d.faultCalls(FaultCall::AdaptersInfo, {2 * d.more.range(1, 8)});
   }
   if (r.percent(40)) {
     t.array("ip.adapter");

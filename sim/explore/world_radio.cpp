@@ -60,7 +60,7 @@ void driverSection(Draft& d) {
     t.num("index", index++);
     t.str("name", "OLDWLAN");
     t.flag("wlan", true);
-    t.flag("query_fails", true);
+    d.everyCall(FaultCall::BindingQuery);
     if (r.percent(50)) t.num("query_error", 31);
   }
   if (wlanBinding) {
@@ -141,9 +141,10 @@ void radioSection(Draft& d) {
   }
   if (hostile && r.percent(35)) {
     for (int k = int(r.range(1, 2)); k > 0; k--) {
-      t.array("radio.refuse");
-      t.str("oid", r.pick({"BSSID_LIST_SCAN", "BSSID_LIST", "BSSID", "SSID", "INFRASTRUCTURE_MODE",
-                           "AUTHENTICATION_MODE", "DISASSOCIATE"}));
+      const FaultKind& refuse = faultKind(FaultCall::Oid);
+      t.array(std::string(refuse.section) + "." + refuse.key);
+      constexpr size_t OIDS = sizeof REFUSABLE_OIDS / sizeof REFUSABLE_OIDS[0];
+      t.str("oid", REFUSABLE_OIDS[r.next() % OIDS].name);
       if (!r.percent(15)) {
         std::vector<int64_t> calls;
         for (int c = int(r.range(1, 3)); c > 0; c--) calls.push_back(r.range(1, 6));

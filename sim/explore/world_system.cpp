@@ -58,12 +58,12 @@ void systemSection(Draft& d) {
     for (int k = int(r.range(1, 3)); k > 0; k--) v.push_back(r.range(2, 600));
     std::sort(v.begin(), v.end());
     workerMayFail = workerMayFail || v[0] == 1;
-    t.nums("fail_thread_starts", v);
+    d.faultCalls(FaultCall::CreateThread, v);
   }
-  if (hostile && r.percent(15)) d.someCalls("fail_allocations", 120);
-  if (hostile && r.percent(5)) d.someCalls("fail_file_opens", 2);
-  if (hostile && r.percent(8)) d.someCalls("fail_text_conversions", 40);
-  if (hostile && r.percent(8)) d.someCalls("fail_file_times", 10);
+  if (hostile && r.percent(15)) d.someFaults(FaultCall::Allocate, 120);
+  if (hostile && r.percent(5)) d.someFaults(FaultCall::FileOpen, 2);
+  if (hostile && r.percent(8)) d.someFaults(FaultCall::TextConversion, 40);
+  if (hostile && r.percent(8)) d.someFaults(FaultCall::FileTime, 10);
   // Messages for release errors; one with characters the code page lacks.
   bool messages = r.percent(60);
   if (messages) {

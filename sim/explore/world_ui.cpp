@@ -10,10 +10,10 @@ void uiSection(Draft& d) {
   t.table("ui");
   bool windowFails = false;
   if (r.percent(2)) {
-    t.flag("register_fails", true);
+    d.everyCall(FaultCall::RegisterClass);
     windowFails = true;
   } else if (r.percent(2)) {
-    t.flag("create_fails", true);
+    d.everyCall(FaultCall::CreateWindow);
     windowFails = true;
   }
   if (r.percent(45)) {

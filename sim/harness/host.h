@@ -12,11 +12,6 @@ struct Host {
   std::u16string debugText;          // everything sent to the debug channel
   std::string userEnding;            // the user's last act that can end a run ("WM_CLOSE", ...)
   std::vector<std::string> written;  // host paths of the device files opened
-  int createThreadCalls = 0;
-  int allocateCalls = 0;
-  int fileOpenCalls = 0;
-  int textConversionCalls = 0;
-  int fileTimeCalls = 0;
   // Blocks the program holds now: allocate and FormatMessage's buffers,
   // less those released (a leak shows as a count that only grows).
   int liveBlocks = 0;

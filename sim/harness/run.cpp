@@ -12,6 +12,7 @@
 #include "ip/ipstack.h"
 #include "platform/core.h"
 #include "platform/window.h"
+#include "scenario/fault.h"
 #include "scenario/world.h"
 #include "screen/winsys.h"
 
@@ -74,8 +75,13 @@ RunOutcome runOnce(const RunSetup& setup) {
   if (out.hostFailure) out.hostReason = r.report;
   out.endedAt = now();
   out.threads = out.deadlock ? r.report : "";
-  // An interrupted run's trace ends with the record saying so.
-  if (!out.interrupted && !out.hostFailure) traceEndOfRun();
+  // The end-of-run record: what the run left behind, and the faults the
+  // scenario switched on that never fired. An interrupted run's trace ends
+  // with the record saying so instead.
+  if (!out.interrupted && !out.hostFailure)
+    trace("sim.end", {{"default_routes", defaultRoutesLeft()},
+                      {"threads_peak", peakThreads()},
+                      {"unreached", unreachedFaults()}});
   if (!traceClose(out.traceError) && !setup.tracePath.empty())
     out.traceError = "cannot write " + setup.tracePath + ": " + out.traceError;
   return out;

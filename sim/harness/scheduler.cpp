@@ -16,6 +16,7 @@
 
 #include "harness/scheduler_host.h"
 #include "harness/trace.h"
+#include "platform/assert.h"
 
 namespace sim {
 namespace sched {
@@ -58,6 +59,18 @@ void paceUntil(std::chrono::steady_clock::time_point until) {
   while (!interruptSignal.load() && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_until(
         std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
+}
+
+// The hand-over's one rule: only the thread holding the baton runs, so only
+// it may sleep, wait, switch or end (events and the idle hook run in its
+// context while it hands over).
+// `own`: the holder's own act (sleep, wait, give way, end), never one made
+// from an event it runs while handing over.
+void requireBaton(bool own = true) {
+  QV_ASSERT(S.current != nullptr && hostHoldsBaton(),
+            "a scheduler call comes from a simulated thread");
+  QV_ASSERT(!own || S.current->state == State::Running,
+            "only the thread holding the baton sleeps, waits or switches");
 }
 
 // The run is over: the caller's back end halts the simulation next.
@@ -177,6 +190,10 @@ RunResult schedRun(const char* name, std::function<void()> first) {
 }
 
 int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) {
+  // The first thread is started from outside the run, every later one by
+  // the baton holder.
+  QV_ASSERT(hostHoldsBaton() || S.threads.empty(), "threads are started by simulated threads");
+  if (S.current) requireBaton(false);
   auto t = std::make_unique<Thread>();
   t->id = int(S.threads.size()) + 1;
   t->name = name;
@@ -204,6 +221,7 @@ int currentThread() { return S.current ? S.current->id : 0; }
 bool inSimulation() { return S.current != nullptr; }
 
 void giveWay() {
+  requireBaton();
   Thread* me = S.current;
   me->state = State::Ready;
   S.ready.push_back(me);
@@ -211,6 +229,7 @@ void giveWay() {
 }
 
 void sleepUntil(Ms when, const char* what) {
+  requireBaton();
   Thread* me = S.current;
   // A zero sleep still gives the others waiting to run their turn.
   if (when <= S.clock) return giveWay();
@@ -223,6 +242,7 @@ void sleepUntil(Ms when, const char* what) {
 }
 
 bool waitOn(const void* key, Ms deadline, const char* what) {
+  requireBaton();
   Thread* me = S.current;
   me->state = State::Waiting;
   me->waitKey = key;
@@ -236,6 +256,9 @@ bool waitOn(const void* key, Ms deadline, const char* what) {
 }
 
 void wakeAll(const void* key) {
+  // Outside a run (window calls made by a plain thread) nobody can wait.
+  QV_ASSERT(hostHoldsBaton() || S.live == 0, "threads are woken by the baton holder");
+  if (hostHoldsBaton()) requireBaton(false);
   // In thread order, so that the order of wake-ups is fixed.
   for (auto& t : S.threads) {
     if (t->state == State::Waiting && t->waitKey == key && key) {
@@ -248,6 +271,7 @@ void wakeAll(const void* key) {
 }
 
 void endThread() {
+  requireBaton();
   Thread* me = S.current;
   me->state = State::Done;
   S.live--;
@@ -258,6 +282,7 @@ void endThread() {
 }
 
 void endProcess(int code) {
+  requireBaton();
   Thread* me = S.current;
   finish(EndReason::ProcessExit, code, "");
   hostHalt(me);

@@ -123,12 +123,19 @@ bool hostCreate(Thread* t, size_t stackBytes, std::string* why) {
   return true;
 }
 
+// Set on the one host thread every simulated thread runs on, for the run.
+thread_local bool runner = false;
+
+bool hostHoldsBaton() { return runner; }
+
 void hostRun(Thread* first) {
+  runner = true;
   catchStackOverflows(reportStack, sizeof reportStack);
 #if defined(QV_SCHED_TSAN)
   hostContext.fiber = __tsan_get_current_fiber();
 #endif
   switchTo(&hostContext, first->host);
+  runner = false;
 }
 
 void hostSwitch(Thread* me, Thread* next) { switchTo(me->host, next->host); }

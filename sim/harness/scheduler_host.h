@@ -87,6 +87,9 @@ void hostRun(Thread* first);
 void hostSwitch(Thread* me, Thread* next);
 // `me` has ended; `next` runs, or with none the run is over.
 [[noreturn]] void hostEnd(Thread* me, Thread* next);
+// Whether the calling host thread is the one the baton holder runs on (a
+// plain thread of the process calling into the scheduler is not).
+bool hostHoldsBaton();
 // The run is over while `me` holds the baton: it never runs again.
 [[noreturn]] void hostHalt(Thread* me);
 

@@ -58,8 +58,11 @@ void runIsOver() {
 // static storage, which the C library places at the top of its stack).
 thread_local char reportStack[16 * 1024];
 
+thread_local Thread* hostSelf = nullptr;  // the simulated thread this host thread is
+
 void* entry(void* arg) {
   Thread* t = static_cast<Thread*>(arg);
+  hostSelf = t;
   waitForBaton(t);
   catchStackOverflows(reportStack, sizeof reportStack);
   threadMain(t);
@@ -106,6 +109,8 @@ bool hostCreate(Thread* t, size_t stackBytes, std::string* why) {
   t->stack = s;
   return true;
 }
+
+bool hostHoldsBaton() { return hostSelf != nullptr && hostSelf == current(); }
 
 void hostRun(Thread* first) {
   handTo(first);

@@ -113,6 +113,14 @@ void trace(const char* call, const std::vector<TraceField>& fields) {
       case TraceField::Str:
         putEscaped(o, f.s);
         break;
+      case TraceField::Strs:
+        o += '[';
+        for (size_t k = 0; k < f.list.size(); k++) {
+          if (k) o += ',';
+          putEscaped(o, f.list[k]);
+        }
+        o += ']';
+        break;
     }
   }
   o += "}\n";

@@ -11,9 +11,10 @@ namespace sim {
 
 struct TraceField {
   const char* key;
-  enum Kind { Int, Str, Bool } kind;
+  enum Kind { Int, Str, Bool, Strs } kind;
   int64_t i = 0;
   std::string s;
+  std::vector<std::string> list;  // Strs: an array of texts
   TraceField(const char* k, int64_t v) : key(k), kind(Int), i(v) {}
   TraceField(const char* k, int v) : key(k), kind(Int), i(v) {}
   TraceField(const char* k, unsigned v) : key(k), kind(Int), i(v) {}
@@ -21,6 +22,7 @@ struct TraceField {
   TraceField(const char* k, bool v) : key(k), kind(Bool), i(v) {}
   TraceField(const char* k, const char* v) : key(k), kind(Str), s(v ? v : "") {}
   TraceField(const char* k, std::string v) : key(k), kind(Str), s(std::move(v)) {}
+  TraceField(const char* k, std::vector<std::string> v) : key(k), kind(Strs), list(std::move(v)) {}
 };
 
 // Opens the trace; false when the host cannot create the file.

@@ -17,10 +17,10 @@ HANDLE const ICMP = reinterpret_cast<HANDLE>(uintptr_t(0x1C4F));
 }
 
 HANDLE icmpCreateFile() {
-  bool ok = !sim::world.ip.icmpCreateFails;
-  sim::trace("IcmpCreateFile", {{"ok", ok}});
-  if (!ok) {
-    setLastError(ERROR_NOT_ENOUGH_MEMORY);
+  const sim::Fault* fault = sim::nextCallFails(sim::FaultCall::IcmpCreate);
+  sim::trace("IcmpCreateFile", {{"ok", fault == nullptr}});
+  if (fault) {
+    setLastError(fault->answer);
     return INVALID_HANDLE_VALUE;
   }
   return ICMP;
@@ -32,15 +32,14 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
                    IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
                    DWORD timeout) {
   uint32_t dest = sim::fromNetwork(destination);
-  int call = ++sim::ipNow().echoCalls;
+  sim::ipNow();
   // An injected refusal: the stack turns the request down at once (out of
   // resources, say), sending nothing.
-  if (sim::inList(sim::world.ip.failEcho, call)) {
-    sim::trace("IcmpSendEcho", {{"to", sim::formatIpv4(dest)},
-                                {"replies", 0},
-                                {"refused", true},
-                                {"error", sim::world.ip.echoError}});
-    setLastError(sim::world.ip.echoError);
+  if (const sim::Fault* f = sim::nextCallFails(sim::FaultCall::Echo)) {
+    sim::trace(
+        "IcmpSendEcho",
+        {{"to", sim::formatIpv4(dest)}, {"replies", 0}, {"refused", true}, {"error", f->answer}});
+    setLastError(f->answer);
     return 0;
   }
   // The reply buffer must hold one reply record, an ICMP error message (8
@@ -67,9 +66,7 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
     setLastError(IP_REQ_TIMED_OUT);
     return 0;
   }
-  uint32_t from = dest;
-  if (!h->replyFrom.empty()) sim::parseIpv4(h->replyFrom, from);
-  reply->Address = sim::toNetwork(from);
+  reply->Address = sim::toNetwork(h->replyFrom.value_or(dest));
   reply->Status = h->status;
   reply->RoundTripTime = h->rtt;
   reply->DataSize = 0;

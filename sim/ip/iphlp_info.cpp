@@ -64,7 +64,7 @@ namespace plat {
 DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
   using namespace sim;
   IpState& s = ipNow();
-  int call = ++s.adaptersInfoCalls;
+  uint32_t call = countCall(FaultCall::AdaptersInfo);
   DWORD answer = 0;
   size_t records = s.adapters.size(), extra = 0;
   for (const LiveAdapter& a : s.adapters) {
@@ -75,8 +75,8 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
   size_t needed = records * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING);
   if (!size)
     answer = ERROR_INVALID_PARAMETER;
-  else if (inList(world.ip.failAdaptersInfo, call))
-    answer = world.ip.adaptersInfoError;
+  else if (const Fault* f = faultFires(FaultCall::AdaptersInfo, call))
+    answer = f->answer;
   else if (records == 0)
     answer = 232;  // ERROR_NO_DATA
   else if (!info || *size < needed) {
@@ -115,17 +115,17 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
 
 DWORD getNetworkParams(FIXED_INFO* info, ULONG* size) {
   using namespace sim;
-  IpState& s = ipNow();
-  int call = ++s.networkParamsCalls;
+  ipNow();
+  uint32_t call = countCall(FaultCall::NetworkParams);
   const NetworkIp* n = currentNetwork();
-  const std::vector<std::string>& dns = n ? n->dns : world.ip.dns;
+  const std::vector<uint32_t>& dns = n ? n->dns : world.ip.dns;
   size_t extra = dns.size() > 1 ? dns.size() - 1 : 0;
   size_t needed = sizeof(FIXED_INFO) + extra * sizeof(IP_ADDR_STRING);
   DWORD answer = 0;
   if (!size)
     answer = ERROR_INVALID_PARAMETER;
-  else if (inList(world.ip.failNetworkParams, call))
-    answer = world.ip.networkParamsError;
+  else if (const Fault* f = faultFires(FaultCall::NetworkParams, call))
+    answer = f->answer;
   else if (!info || *size < needed) {
     *size = ULONG(needed);
     answer = ERROR_BUFFER_OVERFLOW;
@@ -135,7 +135,7 @@ DWORD getNetworkParams(FIXED_INFO* info, ULONG* size) {
   std::memset(info, 0, needed);
   putText(info->HostName, sizeof info->HostName, "HANDHELD");
   std::vector<Item> items;
-  for (const std::string& d : dns) items.push_back({d, "255.255.255.255", 0});
+  for (uint32_t d : dns) items.push_back({formatIpv4(d), "255.255.255.255", 0});
   fillChain(&info->DnsServerList, items, reinterpret_cast<IP_ADDR_STRING*>(info + 1));
   info->CurrentDnsServer = &info->DnsServerList;
   info->NodeType = 1;

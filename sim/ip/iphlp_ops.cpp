@@ -22,7 +22,7 @@ Renewal renewalFor(int n) {
   if (net && !net->renewals.empty())
     return net->renewals[std::min<size_t>(size_t(n), net->renewals.size() - 1)];
   Renewal r;
-  if (net && !net->address.empty()) {
+  if (net && net->address) {
     r.kind = Renewal::Valid;
     r.address = net->address;
     r.mask = net->mask;
@@ -40,11 +40,10 @@ namespace plat {
 DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, ULONG* instance) {
   using namespace sim;
   IpState& s = ipNow();
-  int call = ++s.addAddressCalls;
   LiveAdapter* a = adapterByIndex(ifIndex);
   DWORD answer = 0;
-  if (inList(world.ip.failAddAddress, call))
-    answer = world.ip.addAddressError;
+  if (const Fault* f = nextCallFails(FaultCall::AddAddress))
+    answer = f->answer;
   else if (!a || !context || !instance)
     answer = ERROR_INVALID_PARAMETER;
   uint32_t ctx = 0;
@@ -67,10 +66,9 @@ DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, U
 DWORD deleteIPAddress(ULONG context) {
   using namespace sim;
   IpState& s = ipNow();
-  int call = ++s.deleteAddressCalls;
   DWORD answer = ERROR_INVALID_PARAMETER;
-  if (inList(world.ip.failDeleteAddress, call)) {
-    answer = world.ip.deleteAddressError;
+  if (const Fault* f = nextCallFails(FaultCall::DeleteAddress)) {
+    answer = f->answer;
   } else {
     for (LiveAdapter& a : s.adapters) {
       auto it = std::find_if(a.addresses.begin(), a.addresses.end(),
@@ -92,13 +90,13 @@ DWORD deleteIPAddress(ULONG context) {
 DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
   using namespace sim;
   IpState& s = ipNow();
-  int call = ++s.forwardTableCalls;
+  uint32_t call = countCall(FaultCall::ForwardTable);
   size_t needed = offsetof(MIB_IPFORWARDTABLE, table) + s.routes.size() * sizeof(MIB_IPFORWARDROW);
   DWORD answer = 0;
   if (!size)
     answer = ERROR_INVALID_PARAMETER;
-  else if (inList(world.ip.failForwardTable, call))
-    answer = world.ip.forwardTableError;
+  else if (const Fault* f = faultFires(FaultCall::ForwardTable, call))
+    answer = f->answer;
   else if (!table || *size < needed) {
     *size = ULONG(needed);
     answer = ERROR_INSUFFICIENT_BUFFER;
@@ -153,8 +151,8 @@ DWORD getAdapterIndex(char16_t* adapterName, ULONG* index) {
   std::u16string name;
   for (size_t i = 0; adapterName && i < 260 && adapterName[i]; i++) name += adapterName[i];
   DWORD answer = ERROR_NOT_FOUND;
-  if (world.ip.adapterIndexFails) {
-    answer = world.ip.adapterIndexError;
+  if (const Fault* f = nextCallFails(FaultCall::AdapterIndex)) {
+    answer = f->answer;
   } else if (index) {
     for (const LiveAdapter& a : s.adapters) {
       if (utf8(name) == a.config->name) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "harness/trace.h"
+#include "platform/assert.h"
 #include "ip/ipv4.h"
 #include "radio/radio_link.h"
 
@@ -10,12 +11,6 @@ namespace sim {
 namespace {
 
 IpState state;
-
-uint32_t ip(const std::string& text) {
-  uint32_t v = 0;
-  parseIpv4(text, v);
-  return v;
-}
 
 // Whether an IP adapter's name is that of an 802.11 binding. The radio is
 // shared by every such binding, so the first IP adapter named like any of
@@ -28,6 +23,7 @@ bool wlanName(const std::string& name) {
 }
 
 void initState() {
+  QV_ASSERT(!state.ready, "the stack starts once");
   state.ready = true;
   for (const AdapterConfig& c : world.ip.adapters) {
     LiveAdapter a;
@@ -35,9 +31,9 @@ void initState() {
     a.wlan = wlanName(c.name);
     a.dhcp = c.dhcp;
     for (const IpAddressEntry& e : c.addresses)
-      a.addresses.push_back({ip(e.address), ip(e.mask), e.context ? e.context : newContext()});
-    for (const std::string& g : c.gateways) a.gateways.push_back(ip(g));
-    a.dhcpServer = ip(c.dhcpServer);
+      a.addresses.push_back({e.address, e.mask, e.context ? e.context : newContext()});
+    a.gateways = c.gateways;
+    a.dhcpServer = c.dhcpServer;
     a.leaseObtained = c.leaseObtained;
     if (!a.gateways.empty()) state.routes.push_back({0, 0, a.gateways[0], c.index, 1, false});
     for (const LiveAddress& x : a.addresses)
@@ -46,8 +42,7 @@ void initState() {
     state.adapters.push_back(a);
   }
   for (const RouteEntry& r : world.ip.routes)
-    state.routes.push_back(
-        {ip(r.destination), ip(r.mask), ip(r.nextHop), r.ifIndex, r.metric, r.deleteFails});
+    state.routes.push_back({r.destination, r.mask, r.nextHop, r.ifIndex, r.metric, r.deleteFails});
   // Joins are counted from the start: an adapter on a network at start
   // keeps what the scenario gives it until it joins anew.
   state.joins = 0;
@@ -63,10 +58,10 @@ void joined() {
   w->dhcpServer = 0;
   w->leaseObtained = 0;
   uint32_t gateway = 0;
-  if (n && !n->address.empty()) {
-    w->addresses.push_back({ip(n->address), ip(n->mask), newContext()});
-    if (!n->gateway.empty()) w->gateways.push_back(gateway = ip(n->gateway));
-    w->dhcpServer = ip(n->dhcpServer);
+  if (n && n->address) {
+    w->addresses.push_back({*n->address, n->mask, newContext()});
+    if (n->gateway) w->gateways.push_back(gateway = *n->gateway);
+    w->dhcpServer = n->dhcpServer;
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
@@ -84,36 +79,31 @@ void applyDueRenewal() {
   const Renewal& r = p.result;
   if (r.kind != Renewal::Valid && r.kind != Renewal::Apipa) return;
   w->addresses.clear();
-  w->addresses.push_back({ip(r.address), ip(r.mask), newContext()});
+  w->addresses.push_back({r.address.value_or(0), r.mask, newContext()});
   w->gateways.clear();
   const NetworkIp* n = currentNetwork();
   uint32_t gateway = 0;
-  if (r.kind == Renewal::Valid && !r.gateway.empty())
-    w->gateways.push_back(gateway = ip(r.gateway));
+  if (r.kind == Renewal::Valid && r.gateway) w->gateways.push_back(gateway = *r.gateway);
   if (r.kind == Renewal::Valid && n) {
-    w->dhcpServer = ip(n->dhcpServer);
+    w->dhcpServer = n->dhcpServer;
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp",
-        {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"}, {"address", r.address}});
+  trace("sim.dhcp", {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"},
+                     {"address", r.address ? formatIpv4(*r.address) : ""}});
 }
 
 bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }
 
 }  // namespace
 
-void traceEndOfRun() {
+int defaultRoutesLeft() {
   int defaults = 0;
   if (state.ready)
     for (const LiveRoute& r : state.routes) defaults += r.destination == 0;
   else
     for (const AdapterConfig& a : world.ip.adapters) defaults += !a.gateways.empty();
-  trace("sim.end", {{"default_routes", defaults}, {"threads_peak", peakThreads()}});
-}
-
-bool inList(const std::vector<uint32_t>& calls, int n) {
-  return std::find(calls.begin(), calls.end(), uint32_t(n)) != calls.end();
+  return defaults;
 }
 
 uint32_t newContext() { return state.nextContext++; }
@@ -136,8 +126,10 @@ LiveAdapter* wlanAdapter() {
 }
 
 LiveAdapter* adapterByIndex(uint32_t index) {
-  for (LiveAdapter& a : state.adapters)
+  for (LiveAdapter& a : state.adapters) {
+    QV_ASSERT(a.config != nullptr, "every live adapter has its configuration");
     if (a.config->index == index) return &a;
+  }
   return nullptr;
 }
 
@@ -166,10 +158,10 @@ const EchoHost* echoAnswer(uint32_t destination) {
   if (!n || !w) return nullptr;
   const EchoHost* host = nullptr;
   for (const EchoHost& h : n->hosts)
-    if (ip(h.address) == destination) host = &h;
+    if (h.address == destination) host = &h;
   if (!host) return nullptr;
-  uint32_t net = n->subnetGiven ? n->subnet : ip(n->address);
-  uint32_t mask = n->subnetGiven ? n->subnetMask : ip(n->mask);
+  uint32_t net = n->subnetGiven ? n->subnet : n->address.value_or(0);
+  uint32_t mask = n->subnetGiven ? n->subnetMask : n->mask;
   bool onNetwork = false;  // the adapter holds an address of the network's own subnet
   bool onLink = false;     // some address of the adapter covers the destination
   for (const LiveAddress& a : w->addresses) {

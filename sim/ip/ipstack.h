@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "harness/scheduler.h"
+#include "scenario/fault.h"
 #include "scenario/world.h"
 
 namespace sim {
 
 struct LiveAddress {
-  uint32_t address = 0; // host byte order
+  uint32_t address = 0;  // host byte order
   uint32_t mask = 0;
   uint32_t context = 0;
 };
@@ -44,11 +45,8 @@ struct IpState {
   std::vector<LiveRoute> routes;
   uint64_t joins = 0;
   uint32_t nextContext = 0x100;
-  int renewals = 0; // IpRenewAddress calls so far
+  int renewals = 0;  // IpRenewAddress calls so far
   PendingRenewal pending;
-  int adaptersInfoCalls = 0, networkParamsCalls = 0, forwardTableCalls = 0;
-  int addAddressCalls = 0, deleteAddressCalls = 0;
-  int echoCalls = 0, hostByNameCalls = 0, hostByAddrCalls = 0;
 };
 
 // The state, brought up to date with the radio and with renewals due by now.
@@ -64,8 +62,7 @@ void setWlanDefaultRoute(uint32_t gateway);
 // Whether an echo to `destination` through the current network is answered,
 // and by what.
 const EchoHost* echoAnswer(uint32_t destination);
-bool inList(const std::vector<uint32_t>& calls, int n);
-// The state the run leaves behind, for the trace: the default routes left.
-void traceEndOfRun();
+// The default routes the run leaves behind (for the trace's end record).
+int defaultRoutesLeft();
 
-} // namespace sim
+}  // namespace sim

@@ -55,15 +55,6 @@ bool sameName(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::vector<uint32_t> parsed(const std::vector<std::string>& texts) {
-  std::vector<uint32_t> out;
-  for (const std::string& t : texts) {
-    uint32_t v = 0;
-    if (parseIpv4(t, v)) out.push_back(v);
-  }
-  return out;
-}
-
 }  // namespace
 }  // namespace sim
 
@@ -77,8 +68,8 @@ uint32_t inetAddr(const char* text) {
 
 hostent* getHostByName(const char* name) {
   using namespace sim;
-  IpState& s = ipNow();
-  int call = ++s.hostByNameCalls;
+  ipNow();
+  uint32_t call = countCall(FaultCall::HostByName);
   std::string n = name ? name : "";
   const NetworkIp* net = currentNetwork();
   const NameEntry* found = nullptr;
@@ -87,10 +78,9 @@ hostent* getHostByName(const char* name) {
       if (sameName(e.name, n)) found = &e;
   // An injected failure: the lookup itself fails (no answer from the name
   // server), whatever names the network knows.
-  bool refuse = inList(world.ip.failHostByName, call);
-  if (refuse) {
-    trace("gethostbyname", {{"name", n}, {"found", false}, {"error", world.ip.lookupError}});
-    setLastError(world.ip.lookupError);
+  if (const Fault* f = faultFires(FaultCall::HostByName, call)) {
+    trace("gethostbyname", {{"name", n}, {"found", false}, {"error", f->answer}});
+    setLastError(f->answer);
     return nullptr;
   }
   if (found && found->addressLength != 4)
@@ -101,13 +91,13 @@ hostent* getHostByName(const char* name) {
     setLastError(11001);  // WSAHOST_NOT_FOUND
     return nullptr;
   }
-  return answer(found->name, parsed(found->addresses), found->addressLength);
+  return answer(found->name, found->addresses, found->addressLength);
 }
 
 hostent* getHostByAddr(const char* address, int length, int type) {
   using namespace sim;
-  IpState& s = ipNow();
-  int call = ++s.hostByAddrCalls;
+  ipNow();
+  uint32_t call = countCall(FaultCall::HostByAddr);
   if (!address || length != 4 || type != AF_INET) {
     setLastError(10014);  // WSAEFAULT
     return nullptr;
@@ -119,11 +109,10 @@ hostent* getHostByAddr(const char* address, int length, int type) {
   const ReverseEntry* found = nullptr;
   if (net)
     for (const ReverseEntry& e : net->reverse)
-      if (e.address == formatIpv4(a)) found = &e;
-  if (inList(world.ip.failHostByAddr, call)) {
-    trace("gethostbyaddr",
-          {{"address", formatIpv4(a)}, {"found", false}, {"error", world.ip.lookupError}});
-    setLastError(world.ip.lookupError);
+      if (e.address == a) found = &e;
+  if (const Fault* f = faultFires(FaultCall::HostByAddr, call)) {
+    trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", false}, {"error", f->answer}});
+    setLastError(f->answer);
     return nullptr;
   }
   trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", found != nullptr}});
@@ -131,7 +120,7 @@ hostent* getHostByAddr(const char* address, int length, int type) {
     setLastError(11001);
     return nullptr;
   }
-  return answer(found->name, parsed(found->addresses), found->addressLength);
+  return answer(found->name, found->addresses, found->addressLength);
 }
 
 }  // namespace plat

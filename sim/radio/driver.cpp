@@ -4,23 +4,27 @@
 #include <algorithm>
 #include <cstring>
 
-#include "radio/driver.h"
-#include "platform/core.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "platform/core.h"
+#include "radio/driver.h"
 #include "scenario/world.h"
 
 namespace sim {
 namespace {
 
-plat::HANDLE const DEVICE = reinterpret_cast<plat::HANDLE>(uintptr_t(0x5549'4F31)); // "UIO1"
+plat::HANDLE const DEVICE = reinterpret_cast<plat::HANDLE>(uintptr_t(0x5549'4F31));  // "UIO1"
 
 const char* codeName(plat::DWORD code) {
   switch (code) {
-    case plat::IOCTL_NDISUIO_QUERY_BINDING: return "QUERY_BINDING";
-    case plat::IOCTL_NDISUIO_QUERY_OID_VALUE: return "QUERY_OID_VALUE";
-    case plat::IOCTL_NDISUIO_SET_OID_VALUE: return "SET_OID_VALUE";
-    default: return "UNKNOWN";
+    case plat::IOCTL_NDISUIO_QUERY_BINDING:
+      return "QUERY_BINDING";
+    case plat::IOCTL_NDISUIO_QUERY_OID_VALUE:
+      return "QUERY_OID_VALUE";
+    case plat::IOCTL_NDISUIO_SET_OID_VALUE:
+      return "SET_OID_VALUE";
+    default:
+      return "UNKNOWN";
   }
 }
 
@@ -42,13 +46,14 @@ plat::BOOL queryBinding(uint8_t* in, plat::DWORD inBytes, uint8_t* out, plat::DW
   plat::NDISUIO_QUERY_BINDING q;
   std::memcpy(&q, in, sizeof q);
   const Binding* b = bindingAt(q.BindingIndex);
+  const Fault* fault = b ? nextCallFails(FaultCall::BindingQuery, b->index) : nullptr;
   trace("DeviceIoControl", {{"code", codeName(plat::IOCTL_NDISUIO_QUERY_BINDING)},
                             {"in", inBytes},
                             {"out", outBytes},
                             {"binding", q.BindingIndex},
-                            {"ok", b && !b->queryFails}});
-  if (!b) return fail(259); // ERROR_NO_MORE_ITEMS
-  if (b->queryFails) return fail(b->queryError);
+                            {"ok", b && !fault}});
+  if (!b) return fail(259);  // ERROR_NO_MORE_ITEMS
+  if (fault) return fail(fault->answer);
   // The reply: the record, then the name and the description, UTF-16.
   size_t nameBytes = b->deviceName.size() * 2;
   size_t descBytes = b->description.size() * 2;
@@ -109,18 +114,20 @@ plat::BOOL oidRequest(bool set, uint8_t* in, plat::DWORD inBytes, uint8_t* out,
   return 1;
 }
 
-} // namespace
-} // namespace sim
+}  // namespace
+}  // namespace sim
 
 namespace plat {
 
 HANDLE createFile(const char16_t* name, DWORD, DWORD, void*, DWORD disposition, DWORD flags,
                   HANDLE) {
   std::u16string n(name ? name : u"");
-  bool ok = n == u"UIO1:" && sim::world.driver.opens && disposition == OPEN_EXISTING;
+  bool device = n == u"UIO1:";
+  const sim::Fault* fault = device ? sim::nextCallFails(sim::FaultCall::DriverOpen) : nullptr;
+  bool ok = device && !fault && disposition == OPEN_EXISTING;
   sim::trace("CreateFile", {{"name", sim::utf8(n)}, {"flags", sim::hex32(flags)}, {"ok", ok}});
   if (!ok) {
-    setLastError(sim::world.driver.openError);
+    setLastError(fault ? fault->answer : sim::world.driver.openError);
     return INVALID_HANDLE_VALUE;
   }
   return sim::DEVICE;
@@ -129,14 +136,20 @@ HANDLE createFile(const char16_t* name, DWORD, DWORD, void*, DWORD disposition, 
 BOOL deviceIoControl(HANDLE device, DWORD code, void* in, DWORD inBytes, void* out, DWORD outBytes,
                      DWORD* returned, void*) {
   if (returned) *returned = 0;
-  if (device != sim::DEVICE) return sim::fail(6); // ERROR_INVALID_HANDLE
+  if (device != sim::DEVICE) return sim::fail(6);  // ERROR_INVALID_HANDLE
   auto* i = static_cast<uint8_t*>(in);
   auto* o = static_cast<uint8_t*>(out);
   BOOL ok;
   switch (code) {
-    case IOCTL_NDISUIO_QUERY_BINDING: ok = sim::queryBinding(i, inBytes, o, outBytes); break;
-    case IOCTL_NDISUIO_QUERY_OID_VALUE: ok = sim::oidRequest(false, i, inBytes, o, outBytes); break;
-    case IOCTL_NDISUIO_SET_OID_VALUE: ok = sim::oidRequest(true, i, inBytes, o, outBytes); break;
+    case IOCTL_NDISUIO_QUERY_BINDING:
+      ok = sim::queryBinding(i, inBytes, o, outBytes);
+      break;
+    case IOCTL_NDISUIO_QUERY_OID_VALUE:
+      ok = sim::oidRequest(false, i, inBytes, o, outBytes);
+      break;
+    case IOCTL_NDISUIO_SET_OID_VALUE:
+      ok = sim::oidRequest(true, i, inBytes, o, outBytes);
+      break;
     default:
       sim::trace("DeviceIoControl", {{"code", sim::hex32(code)}, {"ok", false}});
       ok = sim::fail(ERROR_NOT_SUPPORTED);
@@ -145,4 +158,4 @@ BOOL deviceIoControl(HANDLE device, DWORD code, void* in, DWORD inBytes, void* o
   return ok;
 }
 
-} // namespace plat
+}  // namespace plat

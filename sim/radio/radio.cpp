@@ -11,28 +11,24 @@
 #include <cstdio>
 #include <cstring>
 
-#include "radio/driver.h"
-#include "radio/radio_link.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "platform/assert.h"
+#include "radio/driver.h"
+#include "radio/radio_link.h"
 
 namespace sim {
 namespace {
 
 constexpr uint64_t POLL_MS = 2000;
 
-const RadioRefusal* refusalFor(plat::NDIS_OID oid, uint32_t call) {
-  for (const RadioRefusal& f : world.radio.refusals) {
-    if (f.oid != oid) continue;
-    if (f.calls.empty() || std::find(f.calls.begin(), f.calls.end(), call) != f.calls.end())
-      return &f;
-  }
-  return nullptr;
-}
-
-// A due join completes before anyone looks at the adapter.
+// A due join completes before anyone looks at the adapter. The adapter is
+// on, and joins, networks of the world only.
 void settle() {
   RadioWorld& w = world.radio;
+  const int networks = int(w.networks.size());
+  QV_ASSERT(w.associated >= -1 && w.associated < networks, "the adapter is on a known network");
+  QV_ASSERT(w.joining >= -1 && w.joining < networks, "a join is to a known network");
   if (w.joining >= 0 && now() >= w.joinAt) {
     w.associated = w.joining;
     w.joining = -1;
@@ -71,7 +67,7 @@ std::vector<uint8_t> scanList(uint32_t& listed) {
     std::memcpy(r.Ssid.Ssid, n.ssid.data(), ssidBytes);
     r.Privacy = n.privacy;
     r.Rssi = n.rssi;
-    r.NetworkTypeInUse = 1; // Ndis802_11DS
+    r.NetworkTypeInUse = 1;  // Ndis802_11DS
     r.Configuration.Length = sizeof r.Configuration;
     r.Configuration.BeaconPeriod = 100;
     r.Configuration.DSConfig = n.dsConfig;
@@ -79,7 +75,7 @@ std::vector<uint8_t> scanList(uint32_t& listed) {
     const uint8_t rates[8] = {0x82, 0x84, 0x8B, 0x96, 0x0C, 0x12, 0x18, 0x24};
     std::memcpy(r.SupportedRates, rates, sizeof rates);
     size_t at = list.size();
-    list.resize(at + size, 0xEE); // the extra bytes: stand-ins for information elements
+    list.resize(at + size, 0xEE);  // the extra bytes: stand-ins for information elements
     std::memcpy(list.data() + at, &r, sizeof r);
   }
   plat::ULONG items = plat::ULONG(w.numberOfItems >= 0 ? uint64_t(w.numberOfItems) : listed);
@@ -161,26 +157,38 @@ bool ulongSet(OidRequest& r) {
   return true;
 }
 
-} // namespace
+}  // namespace
 
 bool radioOid(const Binding&, OidRequest& r) {
-  uint32_t call = ++world.radio.requests[r.oid];
-  const RadioRefusal* refusal = refusalFor(r.oid, call);
+  // Requests are counted per OID over the whole run.
+  const Fault* refusal = nextCallFails(FaultCall::Oid, r.oid);
   bool known = true;
   bool ok = false;
   // A refused query still writes its reply (the list, the BSSID): a caller
   // that reads a refused reply gets what a careless driver leaves there.
   switch (r.oid) {
-    case plat::OID_802_11_BSSID_LIST_SCAN: known = r.set; ok = known; break;
+    case plat::OID_802_11_BSSID_LIST_SCAN:
+      known = r.set;
+      ok = known;
+      break;
     case plat::OID_802_11_BSSID_LIST:
       known = !r.set;
       if (known) listReply(r);
       ok = known;
       break;
-    case plat::OID_802_11_BSSID: known = !r.set; ok = known && bssidReply(r); break;
-    case plat::OID_802_11_SSID: known = r.set; ok = known && ssidRequest(r, refusal != nullptr); break;
+    case plat::OID_802_11_BSSID:
+      known = !r.set;
+      ok = known && bssidReply(r);
+      break;
+    case plat::OID_802_11_SSID:
+      known = r.set;
+      ok = known && ssidRequest(r, refusal != nullptr);
+      break;
     case plat::OID_802_11_INFRASTRUCTURE_MODE:
-    case plat::OID_802_11_AUTHENTICATION_MODE: known = r.set; ok = known && ulongSet(r); break;
+    case plat::OID_802_11_AUTHENTICATION_MODE:
+      known = r.set;
+      ok = known && ulongSet(r);
+      break;
     case plat::OID_802_11_DISASSOCIATE:
       known = r.set;
       if (known && !refusal) {
@@ -190,11 +198,13 @@ bool radioOid(const Binding&, OidRequest& r) {
       }
       ok = known;
       break;
-    default: known = false; break;
+    default:
+      known = false;
+      break;
   }
   if (!known) r.error = plat::ERROR_NOT_SUPPORTED;
   if (refusal) {
-    r.error = refusal->error;
+    r.error = refusal->answer;
     r.detail.emplace_back("refused", true);
     return false;
   }
@@ -216,4 +226,4 @@ uint64_t joinCount() {
   return world.radio.joins;
 }
 
-} // namespace sim
+}  // namespace sim

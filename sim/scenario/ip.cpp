@@ -2,28 +2,50 @@
 // and injected failures of the IP helper interface.
 #include "ip/ipv4.h"
 #include "scenario/scenario.h"
+#include "system/calendar.h"
 
 namespace sim {
 namespace {
 
-std::string address(Section& s, const char* key, const std::string& fallback, bool allowEmpty) {
-  std::string v = s.text(key, fallback);
-  uint32_t ignored;
-  if (v.empty() && allowEmpty) return v;
-  if (!parseIpv4(v, ignored)) s.fail(key, "must be a dotted IPv4 address like 192.168.1.1");
+constexpr uint32_t CLASS_C_MASK = 0xFFFFFF00;   // 255.255.255.0
+constexpr uint32_t APIPA_ADDRESS = 0xA9FE1711;  // 169.254.23.17
+constexpr uint32_t APIPA_MASK = 0xFFFF0000;     // 255.255.0.0
+constexpr const char* ADDRESS_FORMAT = "must be a dotted IPv4 address like 192.168.1.1";
+
+// A dotted address, parsed; absent: fallback.
+uint32_t address(Section& s, const char* key, uint32_t fallback) {
+  if (!s.has(key)) return fallback;
+  uint32_t v = 0;
+  if (!parseIpv4(s.text(key, ""), v)) s.fail(key, ADDRESS_FORMAT);
   return v;
 }
 
-std::vector<std::string> addresses(Section& s, const char* key) {
-  std::vector<std::string> out = s.texts(key);
-  for (const std::string& a : out) {
-    uint32_t ignored;
-    if (!parseIpv4(a, ignored)) {
+// An address the file may leave out; "" is the same as none.
+Address optionalAddress(Section& s, const char* key, Address fallback) {
+  if (!s.has(key)) return fallback;
+  std::string text = s.text(key, "");
+  if (text.empty()) return std::nullopt;
+  uint32_t v = 0;
+  if (!parseIpv4(text, v)) s.fail(key, ADDRESS_FORMAT);
+  return v;
+}
+
+std::vector<uint32_t> addresses(Section& s, const char* key) {
+  std::vector<uint32_t> out;
+  for (const std::string& a : s.texts(key)) {
+    uint32_t v = 0;
+    if (!parseIpv4(a, v)) {
       s.fail(key, "every entry must be a dotted IPv4 address");
       break;
     }
+    out.push_back(v);
   }
   return out;
+}
+
+// An error code key: 1..2^32-1, default the fault kind's answer.
+uint32_t errorCode(Section& s, const char* key, FaultCall call) {
+  return uint32_t(s.integer(key, faultKind(call).answer, 1, UINT32_MAX));
 }
 
 int64_t seconds(Section& s, const char* key) {
@@ -38,14 +60,7 @@ int64_t seconds(Section& s, const char* key) {
       s.fail(key, "a date-time must carry its offset, like 2006-10-04T22:13:20Z");
       return 0;
     }
-    // Days from civil (UTC), then the offset.
-    int64_t y = dt->date.year, m = dt->date.month, d = dt->date.day;
-    y -= m <= 2;
-    int64_t era = (y >= 0 ? y : y - 399) / 400;
-    int64_t yoe = y - era * 400;
-    int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    int64_t days = era * 146097 + doe - 719468;
+    int64_t days = daysFromCivil(dt->date.year, dt->date.month, dt->date.day);
     int64_t t = days * 86400 + dt->time.hour * 3600 + dt->time.minute * 60 + dt->time.second -
                 int64_t(dt->offset->minutes) * 60;
     if (t < INT32_MIN || t > INT32_MAX) s.fail(key, "must fit a signed 32-bit count of seconds");
@@ -53,12 +68,6 @@ int64_t seconds(Section& s, const char* key) {
   }
   s.fail(key, "must be seconds since 1970 or a date-time with offset");
   return 0;
-}
-
-std::vector<uint32_t> calls(Section& s, const char* key) {
-  std::vector<uint32_t> out;
-  for (int64_t v : s.integers(key, 1, INT32_MAX)) out.push_back(uint32_t(v));
-  return out;
 }
 
 void loadAdapter(Section& a, AdapterConfig& x) {
@@ -70,50 +79,46 @@ void loadAdapter(Section& a, AdapterConfig& x) {
   x.dhcp = a.boolean("dhcp", true);
   for (Section& e : a.tables("address")) {
     IpAddressEntry ip;
-    ip.address = address(e, "address", "0.0.0.0", false);
-    ip.mask = address(e, "mask", "255.255.255.0", false);
+    ip.address = address(e, "address", 0);
+    ip.mask = address(e, "mask", CLASS_C_MASK);
     ip.context = uint32_t(e.integer("context", 0, 0, UINT32_MAX));
     e.done();
     x.addresses.push_back(ip);
   }
   x.gateways = addresses(a, "gateways");
-  x.dhcpServer = address(a, "dhcp_server", "", true);
+  x.dhcpServer = optionalAddress(a, "dhcp_server", std::nullopt).value_or(0);
   x.leaseObtained = seconds(a, "lease_obtained");
   a.done();
 }
 
-void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
-  x.ssid = n.text("ssid", "");
-  x.address = address(n, "address", "", true);
-  x.mask = address(n, "mask", "255.255.255.0", false);
-  x.gateway = address(n, "gateway", "", true);
-  x.dhcpServer = address(n, "dhcp_server", "", true);
-  x.leaseObtained = seconds(n, "lease_obtained");
+// "a.b.c.d/n" into the network's subnet.
+void loadSubnet(Section& n, NetworkIp& x) {
   std::string subnet = n.text("subnet", "");
-  if (!subnet.empty()) {
-    size_t slash = subnet.find('/');
-    uint32_t net = 0;
-    int bits = -1;
-    if (slash != std::string::npos && parseIpv4(subnet.substr(0, slash), net)) {
-      std::string b = subnet.substr(slash + 1);
-      if (!b.empty() && b.size() <= 2 && b.find_first_not_of("0123456789") == std::string::npos)
-        bits = std::stoi(b);
-    }
-    if (bits < 0 || bits > 32) {
-      n.fail("subnet", "must look like 192.168.1.0/24");
-    } else {
-      x.subnetMask = bits == 0 ? 0 : uint32_t(0xFFFFFFFFu << (32 - bits));
-      x.subnet = net & x.subnetMask;
-      x.subnetGiven = true;
-    }
+  if (subnet.empty()) return;
+  size_t slash = subnet.find('/');
+  uint32_t net = 0;
+  int bits = -1;
+  if (slash != std::string::npos && parseIpv4(subnet.substr(0, slash), net)) {
+    std::string b = subnet.substr(slash + 1);
+    if (!b.empty() && b.size() <= 2 && b.find_first_not_of("0123456789") == std::string::npos)
+      bits = std::stoi(b);
   }
-  x.dns = n.has("dns") ? addresses(n, "dns") : w.dns;
+  if (bits < 0 || bits > 32) {
+    n.fail("subnet", "must look like 192.168.1.0/24");
+  } else {
+    x.subnetMask = bits == 0 ? 0 : uint32_t(0xFFFFFFFFu << (32 - bits));
+    x.subnet = net & x.subnetMask;
+    x.subnetGiven = true;
+  }
+}
+
+void loadHosts(Section& n, NetworkIp& x) {
   for (Section& h : n.tables("host")) {
     EchoHost e;
-    e.address = address(h, "address", "0.0.0.0", false);
+    e.address = address(h, "address", 0);
     e.rtt = uint32_t(h.integer("rtt", 1, 0, 3600000));
     e.status = uint32_t(h.integer("status", 0, 0, UINT32_MAX));
-    e.replyFrom = address(h, "reply_from", "", true);
+    e.replyFrom = optionalAddress(h, "reply_from", std::nullopt);
     h.done();
     x.hosts.push_back(e);
   }
@@ -127,56 +132,87 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
   }
   for (Section& h : n.tables("reverse")) {
     ReverseEntry e;
-    e.address = address(h, "address", "0.0.0.0", false);
+    e.address = address(h, "address", 0);
     e.name = h.text("name", "");
-    e.addresses = h.has("addresses") ? addresses(h, "addresses") : std::vector<std::string>{e.address};
+    e.addresses = h.has("addresses") ? addresses(h, "addresses") : std::vector<uint32_t>{e.address};
     e.addressLength = uint32_t(h.integer("address_length", 4, 0, MAX_ADDRESS_LENGTH));
     h.done();
     x.reverse.push_back(e);
   }
-  x.releaseError = uint32_t(n.integer("release_error", 0, 0, UINT32_MAX));
+}
+
+void loadRenewals(Section& n, NetworkIp& x) {
   for (Section& r : n.tables("renewal")) {
     Renewal e;
     std::string kind = r.text("result", "valid");
-    if (kind == "valid") e.kind = Renewal::Valid;
-    else if (kind == "apipa") e.kind = Renewal::Apipa;
-    else if (kind == "nothing") e.kind = Renewal::Nothing;
-    else if (kind == "refused") e.kind = Renewal::Refused;
-    else r.fail("result", "must be valid, apipa, nothing or refused");
+    if (kind == "valid")
+      e.kind = Renewal::Valid;
+    else if (kind == "apipa")
+      e.kind = Renewal::Apipa;
+    else if (kind == "nothing")
+      e.kind = Renewal::Nothing;
+    else if (kind == "refused")
+      e.kind = Renewal::Refused;
+    else
+      r.fail("result", "must be valid, apipa, nothing or refused");
+    const bool apipa = e.kind == Renewal::Apipa, valid = e.kind == Renewal::Valid;
     e.poll = uint32_t(r.integer("poll", 1, 1, 1000));
-    e.address = address(r, "address", e.kind == Renewal::Apipa ? "169.254.23.17" : x.address, true);
-    e.mask = address(r, "mask", e.kind == Renewal::Apipa ? "255.255.0.0" : x.mask, false);
-    e.gateway = address(r, "gateway", e.kind == Renewal::Valid ? x.gateway : "", true);
+    e.address = optionalAddress(r, "address", apipa ? Address(APIPA_ADDRESS) : x.address);
+    e.mask = address(r, "mask", apipa ? APIPA_MASK : x.mask);
+    e.gateway = optionalAddress(r, "gateway", valid ? x.gateway : std::nullopt);
     e.error = uint32_t(r.integer("error", 1231, 1, UINT32_MAX));
-    if (e.kind == Renewal::Valid && e.address.empty()) r.fail("address", "a valid renewal needs an address");
+    if (valid && !e.address) r.fail("address", "a valid renewal needs an address");
     r.done();
     x.renewals.push_back(e);
   }
+}
+
+void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
+  x.ssid = n.text("ssid", "");
+  x.address = optionalAddress(n, "address", std::nullopt);
+  x.mask = address(n, "mask", CLASS_C_MASK);
+  x.gateway = optionalAddress(n, "gateway", std::nullopt);
+  x.dhcpServer = optionalAddress(n, "dhcp_server", std::nullopt).value_or(0);
+  x.leaseObtained = seconds(n, "lease_obtained");
+  loadSubnet(n, x);
+  x.dns = n.has("dns") ? addresses(n, "dns") : w.dns;
+  loadHosts(n, x);
+  x.releaseError = uint32_t(n.integer("release_error", 0, 0, UINT32_MAX));
+  loadRenewals(n, x);
   n.done();
 }
 
-} // namespace
+}  // namespace
 
-void loadIp(Section& s, IpWorld& w) {
+void loadIp(Section& s, IpWorld& w, std::vector<Fault>& faults) {
   w.dns = addresses(s, "dns");
-  w.failAdaptersInfo = calls(s, "fail_adapters_info");
-  w.adaptersInfoError = uint32_t(s.integer("adapters_info_error", 31, 1, UINT32_MAX));
-  w.failNetworkParams = calls(s, "fail_network_params");
-  w.networkParamsError = uint32_t(s.integer("network_params_error", 31, 1, UINT32_MAX));
-  w.failForwardTable = calls(s, "fail_forward_table");
-  w.forwardTableError = uint32_t(s.integer("forward_table_error", 31, 1, UINT32_MAX));
-  w.failAddAddress = calls(s, "fail_add_address");
-  w.addAddressError = uint32_t(s.integer("add_address_error", 31, 1, UINT32_MAX));
-  w.failDeleteAddress = calls(s, "fail_delete_address");
-  w.deleteAddressError = uint32_t(s.integer("delete_address_error", 31, 1, UINT32_MAX));
-  w.adapterIndexFails = s.boolean("adapter_index_fails", false);
-  w.adapterIndexError = uint32_t(s.integer("adapter_index_error", 1168, 1, UINT32_MAX));
-  w.icmpCreateFails = s.boolean("icmp_create_fails", false);
-  w.failEcho = calls(s, "fail_echo");
-  w.echoError = uint32_t(s.integer("echo_error", 11050, 1, UINT32_MAX));
-  w.failHostByName = calls(s, "fail_host_by_name");
-  w.failHostByAddr = calls(s, "fail_host_by_addr");
-  w.lookupError = uint32_t(s.integer("lookup_error", 11002, 1, UINT32_MAX));
+  // Each call list, then its error code.
+  const struct {
+    FaultCall call;
+    const char* error;
+  } LISTS[] = {{FaultCall::AdaptersInfo, "adapters_info_error"},
+               {FaultCall::NetworkParams, "network_params_error"},
+               {FaultCall::ForwardTable, "forward_table_error"},
+               {FaultCall::AddAddress, "add_address_error"},
+               {FaultCall::DeleteAddress, "delete_address_error"}};
+  for (const auto& l : LISTS) {
+    std::vector<int64_t> calls = faultOccurrences(s, l.call);
+    uint32_t error = errorCode(s, l.error, l.call);
+    if (!calls.empty()) addFaults(faults, l.call, 0, calls, error);
+  }
+  bool indexFails = s.boolean("adapter_index_fails", false);
+  uint32_t indexError = errorCode(s, "adapter_index_error", FaultCall::AdapterIndex);
+  if (indexFails) addFaults(faults, FaultCall::AdapterIndex, 0, {}, indexError);
+  if (s.boolean("icmp_create_fails", false))
+    addFaults(faults, FaultCall::IcmpCreate, 0, {}, faultKind(FaultCall::IcmpCreate).answer);
+  std::vector<int64_t> echo = faultOccurrences(s, FaultCall::Echo);
+  uint32_t echoError = errorCode(s, "echo_error", FaultCall::Echo);
+  if (!echo.empty()) addFaults(faults, FaultCall::Echo, 0, echo, echoError);
+  std::vector<int64_t> byName = faultOccurrences(s, FaultCall::HostByName);
+  std::vector<int64_t> byAddr = faultOccurrences(s, FaultCall::HostByAddr);
+  uint32_t lookupError = errorCode(s, "lookup_error", FaultCall::HostByName);
+  if (!byName.empty()) addFaults(faults, FaultCall::HostByName, 0, byName, lookupError);
+  if (!byAddr.empty()) addFaults(faults, FaultCall::HostByAddr, 0, byAddr, lookupError);
   for (Section& a : s.tables("adapter")) {
     AdapterConfig x;
     loadAdapter(a, x);
@@ -189,9 +225,9 @@ void loadIp(Section& s, IpWorld& w) {
   }
   for (Section& r : s.tables("route")) {
     RouteEntry x;
-    x.destination = address(r, "destination", "0.0.0.0", false);
-    x.mask = address(r, "mask", "0.0.0.0", false);
-    x.nextHop = address(r, "next_hop", "0.0.0.0", false);
+    x.destination = address(r, "destination", 0);
+    x.mask = address(r, "mask", 0);
+    x.nextHop = address(r, "next_hop", 0);
     x.ifIndex = uint32_t(r.integer("if_index", 1, 0, UINT32_MAX));
     x.metric = uint32_t(r.integer("metric", 1, 0, UINT32_MAX));
     x.deleteFails = r.boolean("delete_fails", false);
@@ -201,4 +237,4 @@ void loadIp(Section& s, IpWorld& w) {
   s.done();
 }
 
-} // namespace sim
+}  // namespace sim

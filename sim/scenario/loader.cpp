@@ -8,6 +8,21 @@ namespace sim {
 
 World world;
 
+void addFaults(std::vector<Fault>& faults, FaultCall call, uint32_t target,
+               const std::vector<int64_t>& occurrences, uint32_t answer) {
+  if (occurrences.empty()) faults.push_back({call, target, EVERY_CALL, answer, 0});
+  for (int64_t n : occurrences) faults.push_back({call, target, uint32_t(n), answer, 0});
+}
+
+std::vector<int64_t> faultOccurrences(Section& s, FaultCall call, int64_t most) {
+  return s.integers(faultKind(call).key, 1, most);
+}
+
+void loadCallFaults(Section& s, FaultCall call, uint32_t answer, std::vector<Fault>& faults) {
+  std::vector<int64_t> listed = faultOccurrences(s, call);
+  if (!listed.empty()) addFaults(faults, call, 0, listed, answer);
+}
+
 bool loadScenario(const std::string& whole, const std::string& file, World& out, std::string& error,
                   std::string* warnings) {
   Loader loader(file);
@@ -37,23 +52,23 @@ bool loadScenario(const std::string& whole, const std::string& file, World& out,
   }
   {
     Section s = top.table("system");
-    loadSystem(s, w.system);
+    loadSystem(s, w.system, w.faults);
   }
   {
     Section s = top.table("driver");
-    loadDriver(s, w.driver);
+    loadDriver(s, w.driver, w.faults);
   }
   {
     Section s = top.table("radio");
-    loadRadio(s, w.radio);
+    loadRadio(s, w.radio, w.faults);
   }
   {
     Section s = top.table("ip");
-    loadIp(s, w.ip);
+    loadIp(s, w.ip, w.faults);
   }
   {
     Section s = top.table("ui");
-    loadUi(s, w.ui);
+    loadUi(s, w.ui, w.faults);
   }
   if (!loader.failed()) checkWorld(top, w);
   top.done();

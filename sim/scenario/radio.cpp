@@ -15,20 +15,6 @@ constexpr int64_t U32 = UINT32_MAX;
 constexpr size_t MAX_BINDINGS = 256;
 constexpr size_t MAX_NETWORKS = 4096;
 
-struct OidName {
-  const char* name;
-  plat::NDIS_OID oid;
-};
-const OidName OIDS[] = {
-    {"BSSID_LIST_SCAN", plat::OID_802_11_BSSID_LIST_SCAN},
-    {"BSSID_LIST", plat::OID_802_11_BSSID_LIST},
-    {"BSSID", plat::OID_802_11_BSSID},
-    {"SSID", plat::OID_802_11_SSID},
-    {"INFRASTRUCTURE_MODE", plat::OID_802_11_INFRASTRUCTURE_MODE},
-    {"AUTHENTICATION_MODE", plat::OID_802_11_AUTHENTICATION_MODE},
-    {"DISASSOCIATE", plat::OID_802_11_DISASSOCIATE},
-};
-
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -142,13 +128,15 @@ void loadNetwork(Section& n, RadioWorld& w) {
   }
 }
 
-void loadRefusal(Section& f, RadioWorld& w) {
-  RadioRefusal x;
+// A refusal: the listed requests of one OID (all of them when none is
+// listed) fail with its error.
+void loadRefusal(Section& f, std::vector<Fault>& faults) {
   std::string name = f.text("oid", "");
+  uint32_t oid = 0;
   bool found = false;
-  for (const OidName& o : OIDS) {
+  for (const OidName& o : REFUSABLE_OIDS) {
     if (name == o.name) {
-      x.oid = o.oid;
+      oid = o.oid;
       found = true;
     }
   }
@@ -156,25 +144,28 @@ void loadRefusal(Section& f, RadioWorld& w) {
     f.fail("oid",
            "must be one of BSSID_LIST_SCAN, BSSID_LIST, BSSID, SSID, "
            "INFRASTRUCTURE_MODE, AUTHENTICATION_MODE, DISASSOCIATE");
-  for (int64_t c : f.integers("calls", 1, U32)) x.calls.push_back(uint32_t(c));
-  x.error = uint32_t(f.integer("error", plat::ERROR_GEN_FAILURE, 0, U32));
+  std::vector<int64_t> calls = f.integers("calls", 1, U32);
+  uint32_t error = uint32_t(f.integer("error", faultKind(FaultCall::Oid).answer, 0, U32));
   f.done();
-  w.refusals.push_back(x);
+  if (found) addFaults(faults, FaultCall::Oid, oid, calls, error);
 }
 
 }  // namespace
 
-void loadDriver(Section& s, DriverWorld& w) {
-  w.opens = s.boolean("opens", true);
+void loadDriver(Section& s, DriverWorld& w, std::vector<Fault>& faults) {
+  bool opens = s.boolean("opens", true);
   w.openError = uint32_t(s.integer("open_error", 2, 0, UINT32_MAX));
+  if (!opens) addFaults(faults, FaultCall::DriverOpen, 0, {}, w.openError);
   std::unordered_set<uint32_t> indexes;  // one pass: 64k bindings must not take seconds
   for (Section& b : s.tables("binding", MAX_BINDINGS)) {
     Binding x;
     x.index = uint32_t(b.integer("index", int64_t(w.bindings.size()), 0, UINT32_MAX));
     x.deviceName = b.wideText("name", u"");
     x.description = b.wideText("description", u"");
-    x.queryFails = b.boolean("query_fails", false);
-    x.queryError = uint32_t(b.integer("query_error", 259, 0, UINT32_MAX));
+    bool queryFails = b.boolean("query_fails", false);
+    uint32_t queryError = uint32_t(
+        b.integer("query_error", faultKind(FaultCall::BindingQuery).answer, 0, UINT32_MAX));
+    if (queryFails) addFaults(faults, FaultCall::BindingQuery, x.index, {}, queryError);
     x.acceptsScan = b.boolean("wlan", false);
     x.nameLength = b.integer("name_length", -1, -1, UINT32_MAX);
     x.nameOffset = b.integer("name_offset", -1, -1, UINT32_MAX);
@@ -186,7 +177,7 @@ void loadDriver(Section& s, DriverWorld& w) {
   s.done();
 }
 
-void loadRadio(Section& s, RadioWorld& w) {
+void loadRadio(Section& s, RadioWorld& w, std::vector<Fault>& faults) {
   for (Section& n : s.tables("network")) {
     loadNetwork(n, w);
     if (w.networks.size() > MAX_NETWORKS) {
@@ -196,7 +187,7 @@ void loadRadio(Section& s, RadioWorld& w) {
       break;
     }
   }
-  for (Section& f : s.tables("refuse")) loadRefusal(f, w);
+  for (Section& f : s.tables("refuse")) loadRefusal(f, faults);
   w.numberOfItems = s.integer("number_of_items", -1, 0, U32);
   w.bssidError = uint32_t(s.integer("bssid_error", plat::ERROR_GEN_FAILURE, 0, U32));
   if (s.has("associated")) {

@@ -92,13 +92,23 @@ bool loadScenario(const std::string& text, const std::string& file, World& out, 
 // value nor in a comment (0: none); such text is refused before parsing.
 int strayCharacterLine(const std::string& text);
 
-// The sections of the world, each in a file of its own.
+// The sections of the world, each in a file of its own. The faults a
+// section switches on are added to `faults`, in the file's order.
 void loadClock(Section& s, ClockWorld& w);
-void loadSystem(Section& s, SystemWorld& w);
-void loadDriver(Section& s, DriverWorld& w);
-void loadRadio(Section& s, RadioWorld& w);
-void loadIp(Section& s, IpWorld& w);
-void loadUi(Section& s, UiWorld& w);
+void loadSystem(Section& s, SystemWorld& w, std::vector<Fault>& faults);
+void loadDriver(Section& s, DriverWorld& w, std::vector<Fault>& faults);
+void loadRadio(Section& s, RadioWorld& w, std::vector<Fault>& faults);
+void loadIp(Section& s, IpWorld& w, std::vector<Fault>& faults);
+void loadUi(Section& s, UiWorld& w, std::vector<Fault>& faults);
+
+// Faults of `call` on `target` answering `answer`: one per occurrence
+// listed (1-based), or, with none listed, one for every call.
+void addFaults(std::vector<Fault>& faults, FaultCall call, uint32_t target,
+               const std::vector<int64_t>& occurrences, uint32_t answer);
+// The occurrences listed under the key of `call` (FAULT_KINDS), 1-based.
+std::vector<int64_t> faultOccurrences(Section& s, FaultCall call, int64_t most = INT32_MAX);
+// A call-list key read whole: its occurrences, each a fault answering `answer`.
+void loadCallFaults(Section& s, FaultCall call, uint32_t answer, std::vector<Fault>& faults);
 // Checks across sections, after everything is read.
 void checkWorld(Section& root, World& w);
 

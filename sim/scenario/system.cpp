@@ -27,20 +27,13 @@ void loadClock(Section& s, ClockWorld& w) {
   s.done();
 }
 
-void loadSystem(Section& s, SystemWorld& w) {
+void loadSystem(Section& s, SystemWorld& w, std::vector<Fault>& faults) {
   w.commandLine = s.wideText("command_line", u"");
   w.tempExists = s.boolean("temp_folder", true);
   w.maxThreads = uint32_t(s.integer("max_threads", 0, 0, 100000));
-  for (int64_t v : s.integers("fail_thread_starts", 1, INT32_MAX))
-    w.failThreadStarts.push_back(uint32_t(v));
-  for (int64_t v : s.integers("fail_allocations", 1, INT32_MAX))
-    w.failAllocations.push_back(uint32_t(v));
-  for (int64_t v : s.integers("fail_file_opens", 1, INT32_MAX))
-    w.failFileOpens.push_back(uint32_t(v));
-  for (int64_t v : s.integers("fail_text_conversions", 1, INT32_MAX))
-    w.failTextConversions.push_back(uint32_t(v));
-  for (int64_t v : s.integers("fail_file_times", 1, INT32_MAX))
-    w.failFileTimes.push_back(uint32_t(v));
+  for (FaultCall c : {FaultCall::CreateThread, FaultCall::Allocate, FaultCall::FileOpen,
+                      FaultCall::TextConversion, FaultCall::FileTime})
+    loadCallFaults(s, c, faultKind(c).answer, faults);
   w.preemptPercent = uint32_t(s.integer("preempt", 0, 0, 100));
   w.preemptSeed = uint64_t(s.integer("preempt_seed", 1, 0, INT64_MAX));
   Section m = s.table("messages");

@@ -11,8 +11,12 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
   static const struct {
     const char* name;
     UiEvent::Action action;
-  } NAMES[] = {{"press", UiEvent::Press}, {"release", UiEvent::Release}, {"tap", UiEvent::Tap},
-               {"close", UiEvent::Close}, {"timer", UiEvent::Timer},     {"start", UiEvent::Start},
+  } NAMES[] = {{"press", UiEvent::Press},
+               {"release", UiEvent::Release},
+               {"tap", UiEvent::Tap},
+               {"close", UiEvent::Close},
+               {"timer", UiEvent::Timer},
+               {"start", UiEvent::Start},
                {"message_error", UiEvent::MessageError}};
   for (const auto& n : NAMES) {
     if (name == n.name) {
@@ -25,9 +29,9 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
 
 }  // namespace
 
-void loadUi(Section& s, UiWorld& w) {
-  w.registerFails = s.boolean("register_fails", false);
-  w.createFails = s.boolean("create_fails", false);
+void loadUi(Section& s, UiWorld& w, std::vector<Fault>& faults) {
+  for (FaultCall c : {FaultCall::RegisterClass, FaultCall::CreateWindow})
+    if (s.boolean(faultKind(c).key, false)) addFaults(faults, c, 0, {}, faultKind(c).answer);
   bool held = false;  // the stylus is down after the steps read so far
   int heldLine = 0;
   for (Section& e : s.tables("event")) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "scenario/fault.h"
 #include "scenario/world_ip.h"
 #include "scenario/world_radio.h"
 #include "scenario/world_ui.h"
@@ -16,7 +17,7 @@ namespace sim {
 struct ClockWorld {
   // Local time at the start of the run.
   int year = 2026, month = 12, day = 7, hour = 9, minute = 30, second = 0;
-  int32_t bias = 0;          // minutes, UTC = local + bias
+  int32_t bias = 0;  // minutes, UTC = local + bias
   int32_t standardBias = 0;
   int32_t daylightBias = 0;  // minutes
   bool daylight = false;     // daylight time in effect
@@ -26,8 +27,6 @@ struct Binding {
   uint32_t index = 0;
   std::u16string deviceName;
   std::u16string description;
-  bool queryFails = false;
-  uint32_t queryError = 259; // ERROR_NO_MORE_ITEMS
   bool acceptsScan = false;  // an 802.11 adapter
   // Hostile replies: a DeviceNameLength / DeviceNameOffset other than the
   // truth (-1: the truth).
@@ -36,8 +35,9 @@ struct Binding {
 };
 
 struct DriverWorld {
-  bool opens = true;
-  uint32_t openError = 2; // ERROR_FILE_NOT_FOUND
+  // The last error of an open that fails: of "UIO1:" when the driver does
+  // not open (driver.opens = false, a fault), of any other name always.
+  uint32_t openError = 2;  // ERROR_FILE_NOT_FOUND
   std::vector<Binding> bindings;
 };
 
@@ -46,11 +46,6 @@ struct SystemWorld {
   bool tempExists = true;                       // "\Temp" on the device
   std::map<uint32_t, std::u16string> messages;  // system message texts
   uint32_t maxThreads = 0;                      // 0: no limit
-  std::vector<uint32_t> failThreadStarts;       // n-th createThread calls that fail (1-based)
-  std::vector<uint32_t> failAllocations;        // n-th allocate calls that fail (1-based)
-  std::vector<uint32_t> failFileOpens;          // n-th fopen calls that fail
-  std::vector<uint32_t> failTextConversions;    // n-th WideCharToMultiByte calls that fail
-  std::vector<uint32_t> failFileTimes;          // n-th FileTimeToSystemTime calls that fail
   // Preemption: a thread that releases a lock gives way for a millisecond
   // with this chance (percent), drawn from a stream seeded with
   // preemptSeed, so that other interleavings can be tried and replayed.
@@ -59,15 +54,17 @@ struct SystemWorld {
 };
 
 struct World {
-  std::string file; // where it was loaded from, for messages
+  std::string file;  // where it was loaded from, for messages
   ClockWorld clock;
   SystemWorld system;
   DriverWorld driver;
   RadioWorld radio;
   IpWorld ip;
   UiWorld ui;
+  // Every failure the scenario switches on, in the file's order (fault.h).
+  std::vector<Fault> faults;
 };
 
 extern World world;
 
-} // namespace sim
+}  // namespace sim

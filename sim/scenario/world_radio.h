@@ -2,7 +2,6 @@
 // associates with them.
 #pragma once
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,43 +12,36 @@ namespace sim {
 // One network (one BSSID). The fields hold what the driver sends in the
 // network's NDIS_WLAN_BSSID record, already in the record's own form.
 struct RadioNetwork {
-  std::string ssid;               // the SSID's bytes, at most 32
-  int64_t ssidLength = -1;        // SsidLength as sent; -1: the number of ssid bytes
+  std::string ssid;         // the SSID's bytes, at most 32
+  int64_t ssidLength = -1;  // SsidLength as sent; -1: the number of ssid bytes
   uint8_t bssid[6] = {};
-  int32_t rssi = -60;             // Rssi as sent
-  uint32_t dsConfig = 2437000;    // Configuration.DSConfig as sent
-  uint32_t privacy = 0;           // Privacy as sent
-  uint32_t mode = plat::Ndis802_11Infrastructure; // InfrastructureMode as sent
-  uint32_t extraBytes = 0;        // bytes after the published record
-  int64_t length = -1;            // Length as sent; -1: the published size + extraBytes
-  bool listed = true;             // appears in the scan list
-  bool joins = true;              // an SSID request naming it leads to a join
-  uint32_t joinPolls = 1;         // the 2-second poll that first sees the join
-};
-
-// An injected refusal: the n-th requests of one OID fail.
-struct RadioRefusal {
-  plat::NDIS_OID oid = 0;
-  std::vector<uint32_t> calls; // 1-based counts of that OID's requests; empty: every one
-  uint32_t error = plat::ERROR_GEN_FAILURE;
+  int32_t rssi = -60;                              // Rssi as sent
+  uint32_t dsConfig = 2437000;                     // Configuration.DSConfig as sent
+  uint32_t privacy = 0;                            // Privacy as sent
+  uint32_t mode = plat::Ndis802_11Infrastructure;  // InfrastructureMode as sent
+  uint32_t extraBytes = 0;                         // bytes after the published record
+  int64_t length = -1;     // Length as sent; -1: the published size + extraBytes
+  bool listed = true;      // appears in the scan list
+  bool joins = true;       // an SSID request naming it leads to a join
+  uint32_t joinPolls = 1;  // the 2-second poll that first sees the join
 };
 
 struct RadioWorld {
-  std::vector<RadioNetwork> networks; // in the order of the scan list
-  int64_t numberOfItems = -1;         // NumberOfItems as sent; -1: the listed networks
-  uint32_t bssidError = plat::ERROR_GEN_FAILURE; // last error of a BSSID query while not associated
-  std::vector<RadioRefusal> refusals;
+  std::vector<RadioNetwork> networks;  // in the order of the scan list
+  int64_t numberOfItems = -1;          // NumberOfItems as sent; -1: the listed networks
+  uint32_t bssidError =
+      plat::ERROR_GEN_FAILURE;  // last error of a BSSID query while not associated
+  // Refused requests ([[radio.refuse]]) are faults (fault.h).
 
   // The adapter's state; the scenario gives its start, the radio changes it.
-  int associated = -1; // index into networks; -1: on no network
-  int joining = -1;    // the network of a join under way; -1: none
-  uint64_t joinAt = 0; // virtual ms from which that join holds
-  uint64_t joins = 0;  // joins completed since the start
-  std::map<plat::NDIS_OID, uint32_t> requests; // requests so far, per OID
+  int associated = -1;  // index into networks; -1: on no network
+  int joining = -1;     // the network of a join under way; -1: none
+  uint64_t joinAt = 0;  // virtual ms from which that join holds
+  uint64_t joins = 0;   // joins completed since the start
 };
 
 // The network the adapter is associated with now (a join under way that is
 // due by now counts), as an index into world.radio.networks; -1: none.
 int associatedNetwork();
 
-} // namespace sim
+}  // namespace sim

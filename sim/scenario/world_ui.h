@@ -19,9 +19,8 @@ struct UiEvent {
   int line = 0;           // in the scenario file, for messages
 };
 
+// RegisterClass and CreateWindowEx failures are faults (fault.h).
 struct UiWorld {
-  bool registerFails = false;  // RegisterClass answers 0
-  bool createFails = false;    // CreateWindowEx answers null
   std::vector<UiEvent> events;
 };
 

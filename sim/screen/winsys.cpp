@@ -3,11 +3,11 @@
 // queue.cpp, painting in gdi.cpp, the user in script.cpp.
 #include <algorithm>
 
-#include "platform/core.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
-#include "screen/winsys_state.h"
+#include "platform/core.h"
 #include "scenario/world.h"
+#include "screen/winsys_state.h"
 
 namespace sim {
 namespace ws {
@@ -123,13 +123,17 @@ BOOL setForegroundWindow(HWND window) {
 ATOM registerClass(const WNDCLASS* windowClass) {
   const char16_t* name =
       windowClass && windowClass->lpszClassName ? windowClass->lpszClassName : u"";
-  bool ok = windowClass && windowClass->lpfnWndProc && name[0] && !findClass(name) &&
-            !world.ui.registerFails;
+  bool valid = windowClass && windowClass->lpfnWndProc && name[0] && !findClass(name);
+  uint32_t call = countCall(FaultCall::RegisterClass);
+  const Fault* fault = valid ? faultFires(FaultCall::RegisterClass, call) : nullptr;
+  bool ok = valid && !fault;
   trace("RegisterClass", {{"class", text8(name)},
                           {"style", windowClass ? int64_t(windowClass->style) : 0},
                           {"ok", ok}});
   if (!ok) {
-    setLastError(findClass(name) ? ERROR_CLASS_ALREADY_EXISTS : ERROR_INVALID_PARAMETER);
+    setLastError(findClass(name) ? ERROR_CLASS_ALREADY_EXISTS
+                 : fault         ? fault->answer
+                                 : ERROR_INVALID_PARAMETER);
     return 0;
   }
   State& s = state();
@@ -142,8 +146,9 @@ HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* ti
                     int x, int y, int width, int height, HWND parent, void* menu, HINSTANCE,
                     void*) {
   const WindowClass* c = className ? findClass(className) : nullptr;
-  bool ok =
-      c && !world.ui.createFails && width >= 0 && height >= 0 && (!parent || windowOf(parent));
+  uint32_t call = countCall(FaultCall::CreateWindow);
+  const Fault* fault = c ? faultFires(FaultCall::CreateWindow, call) : nullptr;
+  bool ok = c && !fault && width >= 0 && height >= 0 && (!parent || windowOf(parent));
   trace("CreateWindowEx", {{"exStyle", hex32(exStyle)},
                            {"class", text8(className)},
                            {"title", text8(title)},
@@ -156,7 +161,9 @@ HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* ti
                            {"menu", menu != nullptr},
                            {"ok", ok}});
   if (!ok) {
-    setLastError(c ? ERROR_INVALID_PARAMETER : ERROR_CANNOT_FIND_WND_CLASS);
+    setLastError(!c      ? ERROR_CANNOT_FIND_WND_CLASS
+                 : fault ? fault->answer
+                         : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   State& s = state();

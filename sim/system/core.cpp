@@ -9,6 +9,7 @@
 #include "harness/host.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "platform/assert.h"
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "system/services.h"
@@ -26,8 +27,8 @@ using namespace sim;
 // Every allocation is traced with its number and size, so that a scenario
 // can pick the one to fail (fail_allocations) by reading a trace.
 void* allocate(size_t bytes) {
-  int n = ++host.allocateCalls;
-  bool refuse = listed(world.system.failAllocations, n);
+  uint32_t n = 0;
+  bool refuse = nextCallFails(FaultCall::Allocate, 0, &n) != nullptr;
   if (refuse) {
     trace("malloc", {{"n", n}, {"bytes", uint64_t(bytes)}, {"ok", false}});
     return nullptr;
@@ -71,6 +72,15 @@ void outputDebugString(const char16_t* text) {
       sim::host.echoError = errno;
     }
   }
+}
+
+// A broken invariant of the program or of the simulator itself: the
+// message on standard error, then an abort, whatever the build.
+void assertionFailed(const char* file, int line, const char* condition, const char* why) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "quorvelta-sim: assertion failed: %s:%d: %s: %s\n", file, line, condition,
+               why);
+  std::abort();
 }
 
 }  // namespace plat

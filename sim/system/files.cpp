@@ -40,11 +40,10 @@ using namespace sim;
 FILEHANDLE fileOpen(const char16_t* path, const char* mode) {
   std::u16string p(path);
   bool inTemp = p.size() >= 6 && (p.compare(0, 6, u"\\Temp\\") == 0);
-  int n = ++host.fileOpenCalls;
   FILE* f = nullptr;
   // An injected failure stands for every other reason a file cannot be
   // created: a full or read-only store, a file in use.
-  bool refuse = listed(world.system.failFileOpens, n);
+  bool refuse = nextCallFails(FaultCall::FileOpen) != nullptr;
   if (!refuse && (!inTemp || world.system.tempExists)) {
     std::string h = hostPath(path);
     f = std::fopen(h.c_str(), mode);

@@ -1,12 +1,11 @@
 // What the simulated system services share: the thread's last error and
-// the injected failures' call lists.
+// the fault model they ask whether a call fails.
 #pragma once
-#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "harness/scheduler.h"
 #include "platform/types.h"
+#include "scenario/fault.h"
 
 namespace sim {
 
@@ -23,10 +22,5 @@ class LastError {
   PerThread<plat::DWORD> value_;
 };
 extern LastError lastError;
-
-// Whether the n-th call (1-based) is one of the calls listed to fail.
-inline bool listed(const std::vector<uint32_t>& v, int n) {
-  return std::find(v.begin(), v.end(), uint32_t(n)) != v.end();
-}
 
 }  // namespace sim

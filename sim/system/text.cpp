@@ -2,7 +2,6 @@
 #include <cstring>
 #include <string>
 
-#include "harness/host.h"
 #include "harness/trace.h"
 #include "platform/core.h"
 #include "scenario/world.h"
@@ -16,12 +15,12 @@ using namespace sim;
 // to 0xFF map to one byte each, anything else to the default character.
 int wideCharToMultiByte(UINT, DWORD, const char16_t* src, int srcChars, char* dst, int dstBytes,
                         const char* defaultChar, BOOL* usedDefault) {
-  int call = ++host.textConversionCalls;
+  uint32_t call = 0;
   // An injected failure is the one a real conversion gives most: the
   // output does not fit.
-  if (listed(world.system.failTextConversions, call)) {
+  if (const Fault* fault = nextCallFails(FaultCall::TextConversion, 0, &call)) {
     trace("WideCharToMultiByte", {{"n", call}, {"chars", srcChars}, {"ok", false}});
-    lastError = ERROR_INSUFFICIENT_BUFFER;
+    lastError = fault->answer;
     return 0;
   }
   if (!src || srcChars < -1 || dstBytes < 0) {

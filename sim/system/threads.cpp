@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 
-#include "harness/host.h"
+#include "harness/random.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
 #include "platform/core.h"
@@ -40,10 +40,7 @@ bool preemptNow() {
     state = w.preemptSeed;
     seeded = true;
   }
-  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return (z ^ (z >> 31)) % 100 < w.preemptPercent;
+  return splitmix64(state) % 100 < w.preemptPercent;
 }
 
 }  // namespace
@@ -54,12 +51,12 @@ namespace plat {
 using namespace sim;
 
 HANDLE createThread(ThreadProc proc, void* param, size_t stackSize, DWORD* threadId) {
-  int n = ++host.createThreadCalls;
-  bool refuse = listed(world.system.failThreadStarts, n) ||
-                (world.system.maxThreads && uint32_t(liveThreads()) >= world.system.maxThreads);
+  const Fault* fault = nextCallFails(FaultCall::CreateThread);
+  bool refuse =
+      fault || (world.system.maxThreads && uint32_t(liveThreads()) >= world.system.maxThreads);
   if (refuse) {
     trace("CreateThread", {{"stack", uint64_t(stackSize)}, {"ok", false}});
-    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    lastError = fault ? fault->answer : ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
   // A thread the host cannot make stops the run (schedSpawn does not come

@@ -2,38 +2,15 @@
 // virtual clock.
 #include <cstring>
 
-#include "harness/host.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
 #include "platform/core.h"
 #include "scenario/world.h"
+#include "system/calendar.h"
 #include "system/services.h"
 
 namespace sim {
 namespace {
-
-// Days from 1970-01-01 to a civil date, and back (proleptic Gregorian).
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = unsigned(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + int64_t(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = unsigned(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  y = int64_t(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp + (mp < 10 ? 3 : -9);
-  y += m <= 2;
-}
 
 // Milliseconds since 1970 to calendar fields.
 void toSystemTime(int64_t ms, plat::SYSTEMTIME* st) {
@@ -79,11 +56,15 @@ DWORD getTimeZoneInformation(TIME_ZONE_INFORMATION* out) {
 }
 
 BOOL fileTimeToSystemTime(const FILETIME* in, SYSTEMTIME* out) {
-  int n = ++host.fileTimeCalls;
+  uint32_t n = 0;
+  const Fault* fault = nextCallFails(FaultCall::FileTime, 0, &n);
   uint64_t ft = (uint64_t(in->dwHighDateTime) << 32) | in->dwLowDateTime;
-  bool injected = listed(world.system.failFileTimes, n);
-  trace("FileTimeToSystemTime", {{"n", n}, {"ok", !injected && ft < 0x8000000000000000ull}});
-  if (injected || ft >= 0x8000000000000000ull) {
+  trace("FileTimeToSystemTime", {{"n", n}, {"ok", !fault && ft < 0x8000000000000000ull}});
+  if (fault) {
+    lastError = fault->answer;
+    return 0;
+  }
+  if (ft >= 0x8000000000000000ull) {
     lastError = ERROR_INVALID_PARAMETER;
     return 0;
   }

@@ -1,5 +1,6 @@
 #include "console/console.h"
 
+#include "platform/assert.h"
 #include "platform/window.h"
 
 ConsoleLog consoleLog;
@@ -16,9 +17,25 @@ const bool locksReady = [] {
 
 constexpr int32_t TEXT_ROOM = CONSOLE_TEXT_CHARS - 1; // one unit for the terminator
 
+// What holds of the store between appends (the caller holds the store
+// lock): the text fits its room and ends in its terminator, the line table
+// has a slot for the unfinished line, the unfinished line lies inside the
+// text, and the view starts at most one line past it.
+void checkStore() {
+  const ConsoleLog& c = consoleLog;
+  QV_ASSERT(c.textLength >= 0 && c.textLength <= TEXT_ROOM, "the text fits the store");
+  QV_ASSERT(c.consoleText[c.textLength] == 0, "the text ends in its terminator");
+  QV_ASSERT(c.currentLine >= 0 && c.currentLine < CONSOLE_LINES, "the line table has room");
+  QV_ASSERT(c.lineLengths[c.currentLine] >= 0 && c.lineLengths[c.currentLine] <= c.textLength,
+            "the unfinished line lies inside the text");
+  QV_ASSERT(c.firstVisibleLine >= 0 && c.firstVisibleLine <= c.currentLine + 1,
+            "the view starts at most one line past the unfinished one");
+}
+
 // Drops the oldest completed line. The caller holds the store lock.
 void dropOldestLine() {
   ConsoleLog& c = consoleLog;
+  QV_ASSERT(c.currentLine > 0, "only a completed line is dropped");
   int32_t k = c.lineLengths[0];
   for (int32_t i = k; i <= c.textLength; i++) c.consoleText[i - k] = c.consoleText[i];
   for (int32_t i = 1; i <= c.currentLine; i++) c.lineLengths[i - 1] = c.lineLengths[i];
@@ -90,6 +107,7 @@ void append(const char16_t* text, bool endLine) {
     if (c.currentLine > AUTO_SCROLL_LINES && c.firstVisibleLine <= c.currentLine) c.firstVisibleLine++;
   }
   rebuildView();
+  checkStore();
   plat::leaveCriticalSection(&c.storeLock);
 
   plat::outputDebugString(piece);
@@ -120,6 +138,7 @@ void scrollConsole(int lines) {
   if (v < 0) v = 0;
   if (v > c.currentLine + 1) v = c.currentLine + 1;
   c.firstVisibleLine = int32_t(v);
+  checkStore();
   plat::leaveCriticalSection(&c.storeLock);
   refreshView();
 }

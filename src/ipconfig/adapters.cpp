@@ -17,13 +17,15 @@ template <typename T>
 bool insideBlock(const void* block, size_t bytes, const T* p) {
   auto b = reinterpret_cast<uintptr_t>(block);
   auto q = reinterpret_cast<uintptr_t>(p);
-  return block && p && q % alignof(T) == 0 && q >= b && sizeof(T) <= bytes && q - b <= bytes - sizeof(T);
+  return block && p && q % alignof(T) == 0 && q >= b && sizeof(T) <= bytes &&
+         q - b <= bytes - sizeof(T);
 }
 
 template <typename T>
 bool insideSnapshot(const T* p) {
   const AdapterSnapshot& s = adapterSnapshot;
-  return insideBlock(s.adapterList, s.adapterListBytes, p) || insideBlock(s.networkParams, s.networkParamsBytes, p);
+  return insideBlock(s.adapterList, s.adapterListBytes, p) ||
+         insideBlock(s.networkParams, s.networkParamsBytes, p);
 }
 
 // The adapter name, widened, against the NIC name; the name is read within
@@ -31,7 +33,8 @@ bool insideSnapshot(const T* p) {
 bool nameIsNic(const plat::IP_ADAPTER_INFO& a) {
   size_t i = 0;
   for (; i < sizeof a.AdapterName && a.AdapterName[i]; i++) {
-    if (i >= RUN_TEXT_CHARS || runState.nicName[i] != char16_t(static_cast<unsigned char>(a.AdapterName[i])))
+    if (i >= RUN_TEXT_CHARS ||
+        runState.nicName[i] != char16_t(static_cast<unsigned char>(a.AdapterName[i])))
       return false;
   }
   return i < RUN_TEXT_CHARS && runState.nicName[i] == 0;
@@ -51,7 +54,7 @@ void line(const char16_t* format, int counter, const char* text) {
   appendLine(runState.scratch);
 }
 
-} // namespace
+}  // namespace
 
 void addressText(const plat::IP_ADDRESS_STRING& in, char out[17]) {
   std::memcpy(out, in.String, 16);
@@ -154,11 +157,11 @@ AddressState classifyText(const char* address) {
   auto between = [&](const char16_t* low, const char16_t* high) {
     return compareWide(wide, low) > 0 && compareWide(wide, high) < 0;
   };
-  if (compareWide(wide, u"0.0.0.0") == 0) return 1;
-  if (between(u"169.254", u"170")) return 2;
+  if (compareWide(wide, u"0.0.0.0") == 0) return ADDRESS_NONE;
+  if (between(u"169.254", u"170")) return ADDRESS_APIPA;
   if (between(u"10.", u"11.") || between(u"172.16.", u"172.32.") || between(u"192.168", u"192.169"))
-    return 0;
-  return -1;
+    return ADDRESS_VALID;
+  return ADDRESS_INCORRECT;
 }
 
 AddressState classifyAddress() { return classifyText(currentAddress()); }
@@ -167,13 +170,14 @@ void formatLeaseTime(int32_t leaseObtained) {
   // The biases are applied in whole hours to the moment itself, so that the
   // date moves with an hour that leaves the day.
   int64_t hours = -(runState.bias / 60) - (runState.daylightBias / 60);
-  int64_t fileTime = int64_t(leaseObtained) * 10000000 + 116444736000000000LL +
-                     hours * 3600 * 10000000LL;
+  int64_t fileTime =
+      int64_t(leaseObtained) * 10000000 + 116444736000000000LL + hours * 3600 * 10000000LL;
   plat::FILETIME ft;
   ft.dwLowDateTime = uint32_t(uint64_t(fileTime));
   ft.dwHighDateTime = uint32_t(uint64_t(fileTime) >> 32);
   plat::SYSTEMTIME t{};
-  if (fileTime < 0 || !plat::fileTimeToSystemTime(&ft, &t)) t = plat::SYSTEMTIME{1601, 1, 1, 1, 0, 0, 0, 0};
+  if (fileTime < 0 || !plat::fileTimeToSystemTime(&ft, &t))
+    t = plat::SYSTEMTIME{1601, 1, 1, 1, 0, 0, 0, 0};
   FORMAT_SCRATCH(u"%d/%02d/%02d %d:%02d:%02d local", int(t.wMonth), int(t.wDay), int(t.wYear) % 100,
                  int(t.wHour), int(t.wMinute), int(t.wSecond));
 }
@@ -184,14 +188,16 @@ void printConnectionData() {
   if (a) {
     appendLine(u"-Connection data:");
     int i = 0;
-    for (const plat::IP_ADDR_STRING* e = &a->IpAddressList; e && i < MAX_CHAIN; e = nextEntry(e), i++) {
+    for (const plat::IP_ADDR_STRING* e = &a->IpAddressList; e && i < MAX_CHAIN;
+         e = nextEntry(e), i++) {
       addressText(e->IpAddress, text);
       addressText(e->IpMask, mask);
       line(u"IP Address %d:      %S", i, text);
       line(u"IP Mask %d:         %S", i, mask);
     }
     i = 0;
-    for (const plat::IP_ADDR_STRING* e = &a->GatewayList; e && i < MAX_CHAIN; e = nextEntry(e), i++) {
+    for (const plat::IP_ADDR_STRING* e = &a->GatewayList; e && i < MAX_CHAIN;
+         e = nextEntry(e), i++) {
       addressText(e->IpAddress, text);
       line(u"Gateway %d:         %S", i, text);
     }
@@ -216,7 +222,8 @@ void printConnectionData() {
   appendLine(runState.scratch);
   if (!p) return;
   int i = 0;
-  for (const plat::IP_ADDR_STRING* e = nextEntry(&p->DnsServerList); e && i < MAX_CHAIN; e = nextEntry(e), i++) {
+  for (const plat::IP_ADDR_STRING* e = nextEntry(&p->DnsServerList); e && i < MAX_CHAIN;
+       e = nextEntry(e), i++) {
     addressText(e->IpAddress, text);
     FORMAT_SCRATCH(u"                   %S", text);
     appendLine(runState.scratch);

@@ -19,9 +19,10 @@ void line(const char16_t* text) { appendLine(text); }
 // The system's text for the error, as the release-failure line shows it.
 void releaseErrorLine(plat::DWORD error) {
   char16_t* text = nullptr;
-  plat::DWORD length = plat::formatMessage(plat::FORMAT_MESSAGE_ALLOCATE_BUFFER | plat::FORMAT_MESSAGE_FROM_SYSTEM |
-                                               plat::FORMAT_MESSAGE_IGNORE_INSERTS,
-                                           nullptr, error, plat::LANG_USER_DEFAULT, &text, 0, nullptr);
+  plat::DWORD length =
+      plat::formatMessage(plat::FORMAT_MESSAGE_ALLOCATE_BUFFER | plat::FORMAT_MESSAGE_FROM_SYSTEM |
+                              plat::FORMAT_MESSAGE_IGNORE_INSERTS,
+                          nullptr, error, plat::LANG_USER_DEFAULT, &text, 0, nullptr);
   if (length == 0 || !text) {
     plat::localFree(text);
     return;
@@ -31,15 +32,15 @@ void releaseErrorLine(plat::DWORD error) {
   appendLine(runState.scratch);
 }
 
-} // namespace
+}  // namespace
 
 uint32_t addTemporaryAddress(const char* address, const char* mask) {
   const plat::IP_ADAPTER_INFO* a = adapterSnapshot.currentAdapter;
   plat::ULONG context = 0, instance = 0;
   // Without the WLAN adapter in the IP configuration there is no interface
   // to add the address to: reported as a failed add.
-  plat::DWORD answer = a ? plat::addIPAddress(plat::inetAddr(address), plat::inetAddr(mask), a->Index,
-                                              &context, &instance)
+  plat::DWORD answer = a ? plat::addIPAddress(plat::inetAddr(address), plat::inetAddr(mask),
+                                              a->Index, &context, &instance)
                          : plat::ERROR_INVALID_PARAMETER;
   if (answer == 0) {
     FORMAT_SCRATCH(u"     IP address added: %S", address);
@@ -124,10 +125,10 @@ void formatReleaseError(char16_t* out, size_t capacity, const char16_t* message,
       c = u' ';
     } else if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && message[i + 1] >= 0xDC00 &&
                message[i + 1] < 0xE000) {
-      c = u'?'; // one character in two units: one placeholder
+      c = u'?';  // one character in two units: one placeholder
       i++;
     } else if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c > 0xFF) {
-      c = u'?'; // a control, or beyond the 8-bit code page
+      c = u'?';  // a control, or beyond the 8-bit code page
     }
     text[n++] = char(c);
   }
@@ -153,12 +154,13 @@ void releaseAndRenew() {
   map.Index = index;
   copyWide(map.Name, plat::MAX_ADAPTER_NAME, runState.nicName);
 
-  // Without the WLAN adapter in the snapshot the classification is 1 (no
-  // address): nothing is deleted or released.
-  if (classifyAddress() != 1) {
+  // Without the WLAN adapter in the snapshot the classification is
+  // ADDRESS_NONE: nothing is deleted or released.
+  if (classifyAddress() != ADDRESS_NONE) {
     const plat::IP_ADAPTER_INFO* a = adapterSnapshot.currentAdapter;
     int n = 0;
-    for (const plat::IP_ADDR_STRING* e = &a->IpAddressList; e && n < MAX_CHAIN; e = nextEntry(e), n++) {
+    for (const plat::IP_ADDR_STRING* e = &a->IpAddressList; e && n < MAX_CHAIN;
+         e = nextEntry(e), n++) {
       FORMAT_SCRATCH(u"debug de Context en release: %X", e->Context);
       appendLine(runState.scratch);
       if (e->Context != KEEP_CONTEXT) deleteAddress(e->Context);
@@ -185,16 +187,16 @@ void releaseAndRenew() {
       plat::sleep(RENEW_POLL_MS);
       refreshAdapters();
       runState.addressState = classifyAddress();
-      if (runState.addressState == 0) {
+      if (runState.addressState == ADDRESS_VALID) {
         FORMAT_SCRATCH(u"Renewed in %2ds ", 2 * k);
         appendLine(runState.scratch);
         break;
       }
-      if (runState.addressState == 2) {
+      if (runState.addressState == ADDRESS_APIPA) {
         line(u"Renew Error: Got an APIPA");
         break;
       }
     }
   }
-  if (runState.addressState != 0) line(u"Renew Error");
+  if (runState.addressState != ADDRESS_VALID) line(u"Renew Error");
 }

@@ -52,7 +52,7 @@ bool associate(const NodeEntry& e) {
     plat::sleep(ASSOCIATION_POLL_MS);
     runState.associationState = queryCurrentBssid(runState.currentBssid);
     appendText(u".");
-    if (runState.associationState == 0) {
+    if (runState.associationState == ASSOCIATED) {
       FORMAT_SCRATCH(u"Associated in %2ds ", 2 * poll);
       appendLine(runState.scratch);
       return true;
@@ -89,17 +89,17 @@ Outcome noValidAddress() {
 Outcome dhcpAddressing() {
   line(u"     NIC DHCP Enabled");
   runState.addressState = classifyAddress();
-  if (runState.addressState == 0) {
+  if (runState.addressState == ADDRESS_VALID) {
     FORMAT_SCRATCH(u"     Actual IP Address: %S", currentAddress());
     appendLine(runState.scratch);
     if (testInternet()) {
       runState.internetReachable = 1;
       return Outcome::TestDns;
     }
-    runState.addressState = 3;
+    runState.addressState = ADDRESS_NOT_WORKING;
   }
-  if (runState.addressState != 0) recoverDhcpAddress();
-  if (runState.addressState != 0) return noValidAddress();
+  if (runState.addressState != ADDRESS_VALID) recoverDhcpAddress();
+  if (runState.addressState != ADDRESS_VALID) return noValidAddress();
   if (runState.internetReachable) return Outcome::TestDns;
   FORMAT_SCRATCH(u"     Got valid IP Add.:%S", currentAddress());
   appendLine(runState.scratch);
@@ -151,14 +151,14 @@ bool dnsTest() {
   return false;
 }
 
-} // namespace
+}  // namespace
 
 void markNodeFailed() {
   if (currentEntry()) nodeTable.entries[runState.currentNode].candidate = 0;
   runState.remainingNodes--;
   refreshAdapters();
   printConnectionData();
-  runState.associationState = 1;
+  runState.associationState = NOT_ASSOCIATED;
   FORMAT_SCRATCH(u"%2d Available nodes more...  ", runState.remainingNodes);
   appendLine(runState.scratch);
   plat::sleep(FAILED_NODE_PAUSE_MS);
@@ -166,7 +166,7 @@ void markNodeFailed() {
 
 void nodeLoop() {
   for (;;) {
-    if (runState.associationState != 0) {
+    if (runState.associationState != ASSOCIATED) {
       // Nodes may remain by the count while no candidate is left (the count
       // included a network the adapter was on that then failed): the loop
       // ends instead of working on an entry that does not exist.
@@ -182,7 +182,7 @@ void nodeLoop() {
     nodeHeading(entry);
 
     Outcome outcome = Outcome::Failed;
-    if (runState.associationState != 0 && entry && !associate(*entry)) {
+    if (runState.associationState != ASSOCIATED && entry && !associate(*entry)) {
       markNodeFailed();
     } else {
       refreshAdapters();

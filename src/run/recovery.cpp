@@ -24,10 +24,18 @@ int nextOctet(int v) { return v + 1 == 16 ? 240 : v + 1; }
 void stateLine() {
   const char16_t* format;
   switch (runState.addressState) {
-    case 1: format = u"     No actual IP Address: %S"; break;
-    case 2: format = u"     APIPA IP Address: %S"; break;
-    case 3: format = u"     Not working IP Addr.: %S"; break;
-    default: format = u"     Incorrect IP Address: %S"; break;
+    case ADDRESS_NONE:
+      format = u"     No actual IP Address: %S";
+      break;
+    case ADDRESS_APIPA:
+      format = u"     APIPA IP Address: %S";
+      break;
+    case ADDRESS_NOT_WORKING:
+      format = u"     Not working IP Addr.: %S";
+      break;
+    default:
+      format = u"     Incorrect IP Address: %S";
+      break;
   }
   FORMAT_SCRATCH(format, currentAddress());
   appendLine(runState.scratch);
@@ -41,7 +49,8 @@ bool startProbe(int subnet, int host) {
     auto* target = static_cast<char16_t*>(plat::allocate(TARGET_CHARS * sizeof(char16_t)));
     if (target) {
       formatText(target, TARGET_CHARS, u"192.168.%d.%d", subnet, host);
-      plat::HANDLE thread = plat::createThread(sweepProbeWorker, target, PROBE_STACK_BYTES, nullptr);
+      plat::HANDLE thread =
+          plat::createThread(sweepProbeWorker, target, PROBE_STACK_BYTES, nullptr);
       if (thread) {
         plat::closeHandle(thread);
         return true;
@@ -53,12 +62,12 @@ bool startProbe(int subnet, int host) {
   return false;
 }
 
-} // namespace
+}  // namespace
 
 void recoverDhcpAddress() {
   for (int t = 1; t <= RENEW_TRIES; t++) {
     plat::sleep(TRY_PAUSE_MS);
-    if (runState.addressState == 0) {
+    if (runState.addressState == ADDRESS_VALID) {
       refreshAdapters();
       runState.addressState = classifyAddress();
       break;
@@ -70,7 +79,7 @@ void recoverDhcpAddress() {
     refreshAdapters();
     runState.addressState = classifyAddress();
   }
-  if (runState.addressState == 0) return;
+  if (runState.addressState == ADDRESS_VALID) return;
   sweepSubnets();
 }
 

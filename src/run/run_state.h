@@ -3,11 +3,21 @@
 #pragma once
 #include <cstdint>
 
-constexpr int RUN_TEXT_CHARS = 80; // filter text, NIC name, scratch line
+constexpr int RUN_TEXT_CHARS = 80;  // filter text, NIC name, scratch line
 
-// Classification of the adapter's address: 0 valid private, 1 none,
-// 2 APIPA, 3 not working, -1 incorrect.
+// Classification of the adapter's address.
 using AddressState = int32_t;
+constexpr AddressState ADDRESS_VALID = 0;        // a private address
+constexpr AddressState ADDRESS_NONE = 1;         // 0.0.0.0
+constexpr AddressState ADDRESS_APIPA = 2;        // 169.254.x.x, automatic
+constexpr AddressState ADDRESS_NOT_WORKING = 3;  // valid, but the internet test failed
+constexpr AddressState ADDRESS_INCORRECT = -1;   // anything else
+
+// The association state: ASSOCIATED, or the BSSID query's error code (any
+// other value: not associated).
+using AssociationState = int32_t;
+constexpr AssociationState ASSOCIATED = 0;
+constexpr AssociationState NOT_ASSOCIATED = 1;
 
 // The outputs of one echo probe.
 struct EchoResult {
@@ -22,10 +32,10 @@ struct RunState {
   char16_t nicName[RUN_TEXT_CHARS];
   int32_t bias;
   int32_t daylightBias;
-  int32_t currentNode = 100; // NO_NODE
+  int32_t currentNode = 100;  // NO_NODE
   int32_t remainingNodes;
   uint8_t currentBssid[6];
-  int32_t associationState;
+  AssociationState associationState;
   char ssidText[33];
   AddressState addressState;
   uint8_t internetReachable;

@@ -11,8 +11,8 @@ static_assert(RunState{}.currentNode == NO_NODE, "the run starts on no node");
 
 namespace {
 
-constexpr int32_t RAW_RSSI_BELOW = -30000; // below this the dBm sit in the upper half-word
-constexpr int32_t WEAKEST_RSSI = -90;      // this or lower: too weak to try
+constexpr int32_t RAW_RSSI_BELOW = -30000;  // below this the dBm sit in the upper half-word
+constexpr int32_t WEAKEST_RSSI = -90;       // this or lower: too weak to try
 constexpr int32_t LAST_CHANNEL = 13;
 
 char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; }
@@ -64,7 +64,7 @@ void printRow(NodeEntry& e) {
   endConsoleLine();
 }
 
-} // namespace
+}  // namespace
 
 bool surveyNetworks() {
   appendText(u"-Scanning WLANs .... ");
@@ -83,7 +83,7 @@ bool surveyNetworks() {
 
   appendText(u"-Current state.... ");
   runState.associationState = queryCurrentBssid(runState.currentBssid);
-  if (runState.associationState == 0) {
+  if (runState.associationState == ASSOCIATED) {
     appendLine(u"ASSOCIATED");
     // The network the adapter is on is worked on first, candidate or not.
     runState.currentNode = findNodeByBssid(runState.currentBssid);

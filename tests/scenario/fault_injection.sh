@@ -7,7 +7,8 @@
 #   - nothing is lost: the saved log is the console text, byte for byte
 #     apart from the CR of each line end; where the process ends on the
 #     failure itself (exit 1), that line is the console's last;
-#   - and no log is written where none can be.
+#   - no log is written where none can be,
+#   - and (fault-*.toml) every fault switched on was reached.
 # Every scenarios/fault-*.toml must be in the table.
 # Usage: sh fault_injection.sh SIM WORKDIR
 set -u
@@ -103,6 +104,12 @@ while IFS='|' read -r name code log fragment line; do
   else
     [ -f "$saved" ] && fail "a log was written"
   fi
+  # Every fault a fault scenario switches on fires: the trace's end record
+  # lists none as unreached.
+  case "$name" in
+    fault-*) grep -q '"call":"sim.end".*,"unreached":\[\]}$' "$run/trace.jsonl" ||
+      fail "a fault was switched on but never reached: $(grep '"sim.end"' "$run/trace.jsonl")" ;;
+  esac
   # The process ended on the failure itself: nothing after its line, and
   # the line whole.
   if [ "$code" = 1 ]; then

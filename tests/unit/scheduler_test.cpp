@@ -7,8 +7,11 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/core.h"
+#include "harness/child.h"
 #include "harness/scheduler.h"
 #include "platform/core.h"
 
@@ -16,12 +19,8 @@ namespace {
 
 // Runs body in a forked child; the child's exit code is the verdict.
 int inChild(int (*body)()) {
-  std::fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+  sim::ChildEnd end = sim::runInChild(body);
+  return end.exited ? end.code : 100;
 }
 
 std::vector<std::string> order;
@@ -29,16 +28,12 @@ std::vector<std::string> order;
 // Runs body in a forked child with its standard error muted; true when the
 // child was ended by an abort.
 bool abortsInChild(void (*body)()) {
-  std::fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
+  sim::ChildEnd end = sim::runInChild([body] {
     std::freopen("/dev/null", "w", stderr);
     body();
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT;
+    return 0;
+  });
+  return !end.exited && end.signal == SIGABRT;
 }
 
 int timeJumpsAndTiesKeepRegistrationOrder() {
@@ -267,6 +262,27 @@ TEST(Scheduler, LockReleasedByAThreadNotHoldingItIsRefused) {
   EXPECT_TRUE(abortsInChild(releaseAnUnheldLock));
   EXPECT_TRUE(abortsInChild(releaseOnceTooOften));
   EXPECT_FALSE(abortsInChild(releaseHeldLockProperly));
+}
+// Only the baton holder may sleep, wait or wake: a plain thread of the
+// process that calls into the scheduler while a run goes stops it.
+void plainThreadSleeps() { sim::sleepUntil(10, "nothing"); }
+void plainThreadWakesDuringARun() {
+  sim::schedRun("main", [] {
+    std::thread plain([] { sim::wakeAll(&order); });
+    plain.join();
+  });
+}
+void holderSleepsAndWakes() {
+  sim::schedRun("main", [] {
+    sim::wakeAll(&order);
+    plat::sleep(5);
+  });
+}
+
+TEST(Scheduler, OnlyTheBatonHolderSleepsWaitsOrWakes) {
+  EXPECT_TRUE(abortsInChild(plainThreadSleeps));
+  EXPECT_TRUE(abortsInChild(plainThreadWakesDuringARun));
+  EXPECT_FALSE(abortsInChild(holderSleepsAndWakes));
 }
 TEST(Scheduler, WaitEndsAtItsDeadline) { EXPECT_EQ(inChild(waitTimesOutAtItsDeadline), 0); }
 TEST(Scheduler, PerThreadStorageIsEachSimulatedThreadsOwn) {

@@ -2,23 +2,15 @@
 // scheduler and the console are process-wide and start empty only once.
 #pragma once
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include "harness/child.h"
 
 // Runs body in a forked child; failures inside it are printed there and
 // make the child exit with 1.
 template <typename Body>
 int inChildProcess(Body body) {
-  std::fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
+  sim::ChildEnd end = sim::runInChild([&] {
     body();
-    std::fflush(nullptr);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+    return ::testing::Test::HasFailure() ? 1 : 0;
+  });
+  return end.exited ? end.code : 100;
 }

@@ -3,7 +3,6 @@
 // reports what did not hold through a pipe.
 #pragma once
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/child.h"
 #include "harness/host.h"
 #include "scenario/scenario.h"
 #include "harness/scheduler.h"
@@ -66,9 +66,7 @@ inline std::string onSimulatedHandheld(const std::string& scenario,
   close(traceFd);
   int fds[2];
   if (pipe(fds) != 0) return "no pipe";
-  std::fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
+  pid_t pid = sim::startChild([&] {
     close(fds[0]);
     SimChecks checks;
     std::string error;
@@ -89,17 +87,16 @@ inline std::string onSimulatedHandheld(const std::string& scenario,
     ssize_t ignored = write(fds[1], checks.failures.data(), checks.failures.size());
     (void)ignored;
     close(fds[1]);
-    _exit(0);
-  }
+    return 0;
+  });
   close(fds[1]);
   std::string out;
   char buf[512];
   for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, size_t(n));
   close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  sim::ChildEnd end = sim::waitChild(pid);
   unlink(tracePath);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) out += "the child ended abnormally\n";
+  if (!end.exited || end.code != 0) out += "the child ended abnormally\n";
   return out;
 }
 

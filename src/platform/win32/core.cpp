@@ -1,5 +1,7 @@
 // Memory, the thread's last error, process exit and the debug channel.
 #include "platform/core.h"
+
+#include "platform/assert.h"
 #include "platform/win32/target.h"
 
 namespace {
@@ -16,6 +18,7 @@ constexpr plat::DWORD OUR_ERRORS[] = {plat::NO_ERROR,
 }  // namespace
 
 #include <windows.h>
+#include <cstdio>
 #include <cstdlib>
 
 static_assert(OUR_ERRORS[0] == NO_ERROR && OUR_ERRORS[1] == ERROR_FILE_NOT_FOUND &&
@@ -47,6 +50,20 @@ void exitProcess(UINT code) {
 
 void outputDebugString(const char16_t* text) {
   ::OutputDebugStringW(reinterpret_cast<const wchar_t*>(text));
+}
+
+// The message goes to the debug channel, where a developer's tools see it,
+// and the process ends with the C runtime's abort code.
+void assertionFailed(const char* file, int line, const char* condition, const char* why) {
+  char text[512];
+  std::snprintf(text, sizeof text, "assertion failed: %s:%d: %s: %s\r\n", file, line, condition,
+                why);
+  wchar_t wide[sizeof text];
+  size_t n = 0;
+  for (; text[n]; n++) wide[n] = wchar_t(static_cast<unsigned char>(text[n]));
+  wide[n] = 0;
+  ::OutputDebugStringW(wide);
+  exitProcess(3);
 }
 
 }  // namespace plat
