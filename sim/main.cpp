@@ -13,6 +13,7 @@
 #include "harness/host.h"
 #include "harness/run.h"
 #include "harness/text.h"
+#include "report/report.h"
 #include "scenario/scenario.h"
 #include "screen/winsys.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 const char* const USAGE =
     "usage: quorvelta-sim [--scenario FILE] [--root DIR] [--pace F] [--screenshot FILE]\n"
-    "                     [--trace FILE] [--quiet] [-- COMMAND LINE]\n"
+    "                     [--trace FILE] [--report FILE.html] [--quiet] [-- COMMAND LINE]\n"
     "       quorvelta-sim --explore SEED [--runs N] [--explore-out DIR] [--jobs J] [--verbose]\n"
     "       quorvelta-sim --explore SEED --world K   (print the world of run K)\n";
 
@@ -31,6 +32,7 @@ int usage(const char* why) {
 
 struct Options {
   std::string scenarioFile, screenshotPath;
+  std::string reportPath;  // --report: the run's page (report/report.h)
   sim::RunSetup run;  // root: --root, else ./device
   bool commandLineGiven = false;
   std::u16string commandLine;
@@ -69,6 +71,10 @@ int parseOptions(int argc, char** argv, Options& o) {
       const char* v = value();
       if (!v) return usage("--trace needs a file");
       o.run.tracePath = v;
+    } else if (a == "--report") {
+      const char* v = value();
+      if (!v) return usage("--report needs a file");
+      o.reportPath = v;
     } else if (a == "--screenshot") {
       const char* v = value();
       if (!v) return usage("--screenshot needs a file");
@@ -143,6 +149,11 @@ int main(int argc, char** argv) {
   if (o.exploring) return sim::exploreMain(o.explore);
   if (!loadWorld(o)) return 2;
 
+  // The report is built from the trace: without --trace, one beside the
+  // report for the time it takes.
+  bool ownTrace = !o.reportPath.empty() && o.run.tracePath.empty();
+  if (ownTrace) o.run.tracePath = o.reportPath + ".trace";
+  if (!o.reportPath.empty()) sim::reportCapture();
   sim::RunOutcome r = sim::runOnce(o.run);
   if (!r.ran) {
     std::fprintf(stderr, "quorvelta-sim: cannot write %s\n", o.run.tracePath.c_str());
@@ -159,6 +170,11 @@ int main(int argc, char** argv) {
   if (!o.screenshotPath.empty() && !sim::writeScreenshot(o.screenshotPath, why)) {
     std::fprintf(stderr, "quorvelta-sim: no screenshot %s: %s\n", o.screenshotPath.c_str(),
                  why.c_str());
+  }
+  if (!o.reportPath.empty()) {
+    if (!sim::writeReport(o.reportPath, o.run.tracePath, o.run.root + "/Temp/Quorvelta.log", why))
+      std::fprintf(stderr, "quorvelta-sim: no report %s: %s\n", o.reportPath.c_str(), why.c_str());
+    if (ownTrace) std::remove(o.run.tracePath.c_str());
   }
   std::fflush(stdout);
   std::fflush(stderr);

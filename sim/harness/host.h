@@ -8,6 +8,9 @@ struct Host {
   std::string root = ".";    // the device's file system root
   bool echo = true;          // echo the debug channel (the console) to stdout
   std::u16string debugText;  // everything sent to the debug channel
+  // Also handed each piece sent to the debug channel, when set (the run
+  // report's record of the console on device time).
+  void (*debugTap)(const char16_t* text) = nullptr;
   int createThreadCalls = 0;
   int allocateCalls = 0;
   int fileOpenCalls = 0;
