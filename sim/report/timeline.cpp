@@ -117,13 +117,15 @@ void addSweeps(Timeline& tl, const std::vector<Record>& trace,
     const std::vector<int>& rs = th.records.at(t);
     if (Sweep* s = sweepOf(trace[size_t(rs.front())].t)) s->probes.push_back(probeMark(trace, rs));
   }
-  // A probe whose thread could not be started is tried once more; only the
-  // second failure leaves its address unprobed.
+  // A probe whose target could not be allocated or whose thread could not
+  // be started is tried once more; only the second failure leaves its
+  // address unprobed.
   for (int t : th.run) {
     bool failedOnce = false;
     for (int i : th.records.at(t)) {
       const Record& r = trace[size_t(i)];
-      if (r.call != "CreateThread" || !sweepOf(r.t)) continue;
+      bool attempt = r.call == "CreateThread" || (r.call == "malloc" && r.get("ok") == "false");
+      if (!attempt || !sweepOf(r.t)) continue;
       if (r.get("ok") == "true") {
         failedOnce = false;
       } else if (!failedOnce) {
