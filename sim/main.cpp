@@ -33,7 +33,7 @@ int usage(const char* why) {
 struct Options {
   std::string scenarioFile, screenshotPath;
   std::string reportPath;  // --report: the run's page (report/report.h)
-  sim::RunSetup run;  // root: --root, else ./device
+  sim::RunSetup run;       // root: --root, else ./device
   bool commandLineGiven = false;
   std::u16string commandLine;
   sim::ExploreOptions explore;

@@ -17,8 +17,8 @@ struct ConsoleLine {
 
 struct Capture {
   std::vector<ConsoleLine> lines;
-  std::u16string open;      // the line being written
-  int pendingFrame = -1;    // the verdict line still waiting for its paint
+  std::u16string open;    // the line being written
+  int pendingFrame = -1;  // the verdict line still waiting for its paint
   std::u16string pendingText;
 };
 

@@ -33,8 +33,8 @@ struct Refs {
       auto [at, added] = byLine.emplace(m.line, int(json.size()));
       const ConsoleLine& l = console[size_t(m.line)];
       if (added)
-        json.push_back("{\"t\":" + std::to_string(l.t) + ",\"thread\":" +
-                       std::to_string(l.thread) + ",\"console\":" + jsonString(l.text) + "}");
+        json.push_back("{\"t\":" + std::to_string(l.t) + ",\"thread\":" + std::to_string(l.thread) +
+                       ",\"console\":" + jsonString(l.text) + "}");
       return at->second;
     }
     return -1;
@@ -73,11 +73,11 @@ std::string logSection(const std::string& logPath) {
   std::vector<LineKind> kinds = classifyLines(lines);
   std::string s = "<h2>The log</h2><pre class=\"log\">";
   for (size_t i = 0; i < lines.size(); i++) {
-    const char* cls = kinds[i] == LineKind::Verdict
-                          ? (lines[i].find("Exiting OK") != std::string::npos ? "verdict success"
-                                                                               : "verdict")
-                      : kinds[i] == LineKind::Cause ? "cause"
-                                                    : nullptr;
+    const char* cls =
+        kinds[i] == LineKind::Verdict
+            ? (lines[i].find("Exiting OK") != std::string::npos ? "verdict success" : "verdict")
+        : kinds[i] == LineKind::Cause ? "cause"
+                                      : nullptr;
     std::string text = escapeHtml(lines[i]);
     s += cls ? "<span class=\"" + std::string(cls) + "\">" + text + "</span>\n" : text + "\n";
   }
@@ -97,8 +97,8 @@ std::string legend() {
 }  // namespace
 }  // namespace report
 
-bool writeReport(const std::string& path, const std::string& tracePath,
-                 const std::string& logPath, std::string& error) {
+bool writeReport(const std::string& path, const std::string& tracePath, const std::string& logPath,
+                 std::string& error) {
   using namespace report;
   std::vector<Record> trace;
   if (!readTrace(tracePath, trace, error)) return false;
@@ -131,10 +131,11 @@ bool writeReport(const std::string& path, const std::string& tracePath,
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
       "<title>Quorvelta run report</title><style>" +
       std::string(PAGE_STYLE) + "</style></head><body>\n<h1>Quorvelta run report</h1>" +
-      "<p class=\"summary\">Scenario: " + escapeHtml(world.file.empty() ? "(built-in default)" : world.file) +
-      ". Device time 0 to " + std::to_string(tl.end) + " ms; " + std::to_string(trace.size()) +
-      " requests, " + std::to_string(verdicts) + " verdicts, " +
-      std::to_string(tl.sweeps.size()) + " sweeps. Hover over or tap a mark to see its "
+      "<p class=\"summary\">Scenario: " +
+      escapeHtml(world.file.empty() ? "(built-in default)" : world.file) + ". Device time 0 to " +
+      std::to_string(tl.end) + " ms; " + std::to_string(trace.size()) + " requests, " +
+      std::to_string(verdicts) + " verdicts, " + std::to_string(tl.sweeps.size()) +
+      " sweeps. Hover over or tap a mark to see its "
       "record.</p>" +
       legend() + "<h2>Timeline (device time)</h2>" + timeline + sweeps +
       "<div id=\"record\">Hover over or tap a mark: its trace record shows here.</div>" +

@@ -95,7 +95,7 @@ line.grid { stroke: #eee; } line.lane-line { stroke: #ccc; }
 rect.mark { cursor: pointer; } rect.mark:hover, rect.mark.shown { stroke: #000; stroke-width: 1; }
 .ok, i.ok { fill: #3a8f3a; background: #3a8f3a; } .fail, i.fail { fill: #c33; background: #c33; }
 .wait, i.wait { fill: #e0a020; background: #e0a020; } .request { fill: #2a6ab0; }
-.sweep { fill: #c8d8f0; }
+.sweep { fill: #c8d8f0; } .renewing { fill: #cfe8cf; }
 .answered, i.answered { fill: #1b9e3e; background: #1b9e3e; }
 .error, i.error { fill: #e07000; background: #e07000; }
 .noanswer, i.noanswer { fill: #b8b8b8; background: #b8b8b8; }

@@ -48,11 +48,21 @@ struct Reader {
       if (i >= s.size()) return false;
       char e = s[i++];
       switch (e) {
-        case 'n': out.push_back('\n'); break;
-        case 't': out.push_back('\t'); break;
-        case 'r': out.push_back('\r'); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
+        case 'n':
+          out.push_back('\n');
+          break;
+        case 't':
+          out.push_back('\t');
+          break;
+        case 'r':
+          out.push_back('\r');
+          break;
+        case 'b':
+          out.push_back('\b');
+          break;
+        case 'f':
+          out.push_back('\f');
+          break;
         case 'u': {
           if (i + 4 > s.size()) return false;
           unsigned v = unsigned(std::strtoul(s.substr(i, 4).c_str(), nullptr, 16));
@@ -61,7 +71,9 @@ struct Reader {
           out.push_back(v < 0x80 ? char(v) : '?');
           break;
         }
-        default: out.push_back(e); break;
+        default:
+          out.push_back(e);
+          break;
       }
     }
     return take('"');

@@ -13,7 +13,7 @@ void reportCapture();
 // Writes the page to `path` from the trace the run wrote (`tracePath`) and
 // the log it left (`logPath`; a missing log is said on the page). False with
 // a reason when a file cannot be read or written.
-bool writeReport(const std::string& path, const std::string& tracePath,
-                 const std::string& logPath, std::string& error);
+bool writeReport(const std::string& path, const std::string& tracePath, const std::string& logPath,
+                 std::string& error);
 
 }  // namespace sim

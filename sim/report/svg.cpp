@@ -11,9 +11,9 @@ namespace {
 
 constexpr int WIDTH = 1160, LEFT = 170, RIGHT = 20, TOP = 28, LANE = 34;
 constexpr int VERDICT_ROWS = 3;
-const char* const LANE_NAMES[LANES] = {"scan",  "association", "addressing",
-                                       "release & renewal", "sweep", "internet & DNS tests",
-                                       "verdicts"};
+const char* const LANE_NAMES[LANES] = {
+    "scan",  "association",          "addressing", "release & renewal",
+    "sweep", "internet & DNS tests", "verdicts"};
 
 std::string num(double v) {
   char b[32];
@@ -47,7 +47,7 @@ std::string axisSvg(const Axis& a, int y, int height, bool relative = false) {
     std::string x = num(a.x(t));
     s += "<line class=\"grid\" x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + std::to_string(y) +
          "\" y2=\"" + std::to_string(y + height) + "\"/>";
-    std::string label = relative                          ? "+" + std::to_string(t - a.from) + " ms"
+    std::string label = relative                        ? "+" + std::to_string(t - a.from) + " ms"
                         : step >= 1000 && t % 1000 == 0 ? std::to_string(t / 1000) + " s"
                                                         : std::to_string(t) + " ms";
     s += "<text class=\"tick\" x=\"" + x + "\" y=\"" + std::to_string(y - 6) + "\">" + label +
@@ -75,11 +75,20 @@ std::string escapeHtml(const std::string& in) {
   std::string s;
   for (char c : in) {
     switch (c) {
-      case '<': s += "&lt;"; break;
-      case '>': s += "&gt;"; break;
-      case '&': s += "&amp;"; break;
-      case '"': s += "&quot;"; break;
-      default: s.push_back(c);
+      case '<':
+        s += "&lt;";
+        break;
+      case '>':
+        s += "&gt;";
+        break;
+      case '&':
+        s += "&amp;";
+        break;
+      case '"':
+        s += "&quot;";
+        break;
+      default:
+        s.push_back(c);
     }
   }
   return s;
@@ -101,6 +110,7 @@ std::string timelineSvg(const Timeline& tl, const MarkRef& ref) {
   }
   s += axisSvg(a, TOP, lanesHeight);
   int verdicts = 0;
+  double labelEnd[LANES] = {};  // where each lane's last label ends
   for (const Mark& m : tl.marks) {
     int y = TOP + LANE * m.lane;
     if (m.lane == VERDICTS) {
@@ -113,15 +123,19 @@ std::string timelineSvg(const Timeline& tl, const MarkRef& ref) {
       // Labels of late verdicts end at their line, so they stay on the page.
       bool late = a.x(m.t) > WIDTH - 330;
       s += "<text class=\"verdict-label " + m.kind + "\" data-r=\"" + std::to_string(r) +
-           "\" x=\"" + num(a.x(m.t) + (late ? -3 : 3)) + "\" y=\"" + std::to_string(ty + 4) +
-           "\"" + (late ? " text-anchor=\"end\"" : "") + ">" + escapeHtml(m.label) + "</text>";
+           "\" x=\"" + num(a.x(m.t) + (late ? -3 : 3)) + "\" y=\"" + std::to_string(ty + 4) + "\"" +
+           (late ? " text-anchor=\"end\"" : "") + ">" + escapeHtml(m.label) + "</text>";
       continue;
     }
     s += markSvg(m, a, y + 8, 16, ref, "");
     if (!m.label.empty() && (m.lane == ASSOCIATION || m.lane == TESTS || m.lane == SCAN ||
-                             m.lane == SWEEP || m.label == "renew"))
-      s += "<text class=\"mark-label\" x=\"" + num(a.x(m.t) + 2) + "\" y=\"" +
-           std::to_string(y + 6) + "\">" + escapeHtml(m.label) + "</text>";
+                             m.lane == SWEEP || m.label == "renew")) {
+      // A label that would run into the one before it moves up to its end.
+      double x = std::max(a.x(m.t) + 2, labelEnd[m.lane] + 4);
+      labelEnd[m.lane] = x + 5.5 * double(m.label.size());
+      s += "<text class=\"mark-label\" x=\"" + num(x) + "\" y=\"" + std::to_string(y + 6) + "\">" +
+           escapeHtml(m.label) + "</text>";
+    }
   }
   s += "</svg>";
   return s;

@@ -17,8 +17,8 @@ const char* const RENEW_LINE = "     Renewing ";
 // The 802.11 OIDs by lane.
 bool scanOid(const std::string& oid) { return oid == "0x0D01011A" || oid == "0x0D010217"; }
 bool associationOid(const std::string& oid) {
-  return oid == "0x0D010102" || oid == "0x0D010101" || oid == "0x0D010115" ||
-         oid == "0x0D010108" || oid == "0x0D010118";
+  return oid == "0x0D010102" || oid == "0x0D010101" || oid == "0x0D010115" || oid == "0x0D010108" ||
+         oid == "0x0D010118";
 }
 
 std::string kindOf(const Record& r) {
@@ -34,9 +34,10 @@ std::string kindOf(const Record& r) {
 // traced on whichever thread holds the baton when they come).
 bool probeCall(const std::string& c) {
   static const std::set<std::string> calls = {
-      "malloc",    "WideCharToMultiByte", "gethostbyaddr", "IcmpCreateFile", "IcmpSendEcho",
-      "UpdateWindow", "IdleTap",        "PostMessage",   "StylusDown",     "StylusUp",
-      "SecondStart"};
+      "malloc",         "WideCharToMultiByte", "gethostbyaddr",
+      "IcmpCreateFile", "IcmpSendEcho",        "UpdateWindow",
+      "IdleTap",        "PostMessage",         "StylusDown",
+      "StylusUp",       "SecondStart"};
   return calls.count(c) != 0;
 }
 bool probeStartCall(const std::string& c) {
@@ -222,6 +223,8 @@ Timeline buildTimeline(const std::vector<Record>& trace, const std::vector<Conso
       m.lane = RENEWAL;
       m.label = "renew";
       m.end = renewalEnd(r, console);
+      // The wait is drawn pale, so that its polls show on it.
+      if (m.kind == "ok") m.kind = "renewing";
     } else if (c == "AddIPAddress" || c == "GetIpForwardTable" || c == "DeleteIpForwardEntry") {
       m.lane = ADDRESSING;
     } else if (c == "IcmpSendEcho" || c == "gethostbyname" || c == "gethostbyaddr") {

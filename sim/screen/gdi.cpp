@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "harness/trace.h"
 #include "platform/core.h"
 #include "screen/font.h"
-#include "harness/trace.h"
 #include "screen/winsys.h"
 #include "screen/winsys_state.h"
 

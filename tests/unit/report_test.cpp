@@ -65,10 +65,9 @@ TEST(ReportLines, VerdictsAndTheirCauses) {
   };
   std::vector<LineKind> k = classifyLines(log);
   using L = LineKind;
-  std::vector<LineKind> want = {L::Plain,   L::Verdict, L::Cause,   L::Cause,
-                                L::Cause,   L::Plain,   L::Plain,   L::Plain,
-                                L::Plain,   L::Plain,   L::Verdict, L::Cause,
-                                L::Plain,   L::Verdict, L::Verdict, L::Verdict};
+  std::vector<LineKind> want = {L::Plain, L::Verdict, L::Cause,   L::Cause,  L::Cause,   L::Plain,
+                                L::Plain, L::Plain,   L::Plain,   L::Plain,  L::Verdict, L::Cause,
+                                L::Plain, L::Verdict, L::Verdict, L::Verdict};
   EXPECT_EQ(k, want);
 }
 
@@ -165,7 +164,7 @@ TEST(ReportTimeline, SweepProbesAndTests) {
   EXPECT_EQ(kinds, (std::vector<std::string>{"answered@1000", "error@1051", "noanswer@1052",
                                              "unprobed@1103"}));
   std::vector<Mark> tests = lane(tl, TESTS);
-  ASSERT_EQ(tests.size(), 2u);  // the probes' echoes are not tests
+  ASSERT_EQ(tests.size(), 2u);                // the probes' echoes are not tests
   EXPECT_EQ(tests[0].end - tests[0].t, 23u);  // until the thread's next request
   EXPECT_EQ(tests[1].end - tests[1].t, 31u);  // the record's own duration
   std::vector<Mark> verdicts = lane(tl, VERDICTS);
