@@ -28,6 +28,7 @@ demo: deps
 # concurrency tests, the fuzz targets for a bounded time, and the Windows
 # program under Wine.
 test: build
+	@scripts/install-deps.sh browser
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory asan tsan fuzz wine device-api
 

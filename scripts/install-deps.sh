@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, if any are missing.
-# Usage: scripts/install-deps.sh [core|bench|windows|all]
+# Usage: scripts/install-deps.sh [core|bench|windows|browser|all]
 # No package name is tied to one Debian release: the sanitizer and fuzzer
 # runtime of clang is found from the clang the machine has (or would get).
 set -e
@@ -31,15 +31,28 @@ clang_runtime() {
   done
 }
 
+# The browser the run report is tested in: Debian's Chromium, "chromium" on
+# every Debian release since 9 ("chromium-browser" before and on Ubuntu).
+# Any Chromium already on PATH will do: the test looks for all three names.
+browser="python3"
+if ! command -v chromium >/dev/null 2>&1 && ! command -v chromium-browser >/dev/null 2>&1 &&
+   ! command -v google-chrome >/dev/null 2>&1; then
+  if apt-cache show chromium >/dev/null 2>&1; then
+    browser="$browser chromium"
+  else
+    browser="$browser chromium-browser"
+  fi
+fi
 case "$what" in
   core) pkgs="$core" ;;
   bench) pkgs="$core $bench" ;;
   windows) pkgs="$windows" ;;
-  all) pkgs="$core $bench $windows" ;;
-  *) echo "usage: $0 [core|bench|windows|all]" >&2; exit 2 ;;
+  browser) pkgs="$browser" ;;
+  all) pkgs="$core $bench $windows $browser" ;;
+  *) echo "usage: $0 [core|bench|windows|browser|all]" >&2; exit 2 ;;
 esac
 case "$what" in
-  windows) ;;
+  windows|browser) ;;
   *)
     rt=$(clang_runtime)
     if [ -z "$rt" ]; then

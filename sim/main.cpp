@@ -20,6 +20,7 @@
 #include "harness/run.h"
 #include "harness/scheduler.h"
 #include "harness/text.h"
+#include "report/report.h"
 #include "scenario/scenario.h"
 #include "screen/winsys.h"
 
@@ -50,6 +51,7 @@ const char* const EPILOGUE =
 
 struct Options {
   std::string scenarioFile, screenshotPath;
+  std::string reportPath;  // --report: the run's page (report/report.h)
   sim::RunSetup run;
   bool reuseRoot = false;
   bool commandLineGiven = false;
@@ -138,6 +140,14 @@ const std::vector<Option>& options() {
        [](Options& o, const std::string& v) -> std::string {
          if (v.empty()) return "needs a file";
          o.screenshotPath = v;
+         return "";
+       }},
+      {"--report", "FILE.html",
+       "write the run's page (timeline, screens at verdicts, marked log); default: none",
+       Scope::Run,
+       [](Options& o, const std::string& v) -> std::string {
+         if (v.empty()) return "needs a file";
+         o.reportPath = v;
          return "";
        }},
       {"--quiet", nullptr, "do not echo the console to standard output", Scope::Run,
@@ -386,7 +396,9 @@ int checkOutputs(const Options& o) {
     const std::string& path;
   };
   const std::string log = o.run.root + "/Temp/Quorvelta.log";
-  const Out outs[] = {{"--trace", o.run.tracePath}, {"--screenshot", o.screenshotPath}};
+  const Out outs[] = {{"--trace", o.run.tracePath},
+                      {"--screenshot", o.screenshotPath},
+                      {"--report", o.reportPath}};
   for (const Out& x : outs) {
     if (x.path.empty()) continue;
     if (!o.scenarioFile.empty() && sim::sameFile(x.path, o.scenarioFile))
@@ -423,6 +435,11 @@ int main(int argc, char** argv) {
   }
   sim::watchSignals();
 
+  // The report is built from the trace: without --trace, one beside the
+  // report for the time it takes.
+  bool ownTrace = !o.reportPath.empty() && o.run.tracePath.empty();
+  if (ownTrace) o.run.tracePath = o.reportPath + ".trace";
+  if (!o.reportPath.empty()) sim::reportCapture();
   sim::RunOutcome r = sim::runOnce(o.run);
   if (!r.ran) {
     std::fprintf(stderr, "quorvelta-sim: %s\n", r.setupError.c_str());
@@ -479,6 +496,16 @@ int main(int argc, char** argv) {
   else if (sim::host.echoError == EPIPE)
     report.echoNote += std::string(report.echoNote.empty() ? "" : "; ") +
                        "standard output was closed: the echo stopped there, the run went on";
+  if (!o.reportPath.empty()) {
+    std::string why;
+    if (!sim::writeReport(o.reportPath, o.run.tracePath, o.run.root + "/Temp/Quorvelta.log", why)) {
+      sim::removePartial(o.reportPath);
+      outputFailed("cannot write the report " + o.reportPath + ": " + why);
+    } else {
+      report.written.push_back("report " + o.reportPath);
+    }
+    if (ownTrace) std::remove(o.run.tracePath.c_str());
+  }
   std::fputs(sim::summary(report).c_str(), stderr);
   std::fflush(stderr);
   _exit(code);

@@ -12,6 +12,9 @@ struct Host {
   std::u16string debugText;          // everything sent to the debug channel
   std::string userEnding;            // the user's last act that can end a run ("WM_CLOSE", ...)
   std::vector<std::string> written;  // host paths of the device files opened
+  // Also handed each piece sent to the debug channel, when set (the run
+  // report's record of the console on device time).
+  void (*debugTap)(const char16_t* text) = nullptr;
   // Blocks the program holds now: allocate and FormatMessage's buffers,
   // less those released (a leak shows as a count that only grows).
   int liveBlocks = 0;

@@ -144,6 +144,12 @@ char32_t codePoint(const char16_t* s, int n, int& i) {
 
 }  // namespace ws
 
+namespace {
+PaintTap paintTap = nullptr;
+}
+
+void setPaintTap(PaintTap tap) { paintTap = tap; }
+
 bool lastFrame(Frame& out) {
   auto& s = ws::state();
   if (s.lastPainted < 0) return false;
@@ -193,6 +199,7 @@ BOOL endPaint(HWND window, const PAINTSTRUCT*) {
   state().lastPainted = w->index;
   state().lastFrameText = w->frameText;
   framePainted(*w);
+  if (Frame f; paintTap && lastFrame(f)) paintTap(f, w->frameText);
   return 1;
 }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace sim {
@@ -54,6 +55,19 @@ bool writePng(const std::string& path, int width, int height, const uint8_t* rgb
   bool ok = encode(f, width, height, rgb);
   if (std::fclose(f) != 0) ok = false;
   if (!ok) error = "PNG encoding or writing failed";
+  return ok;
+}
+
+bool encodePng(int width, int height, const uint8_t* rgb, std::string& bytes) {
+  if (width <= 0 || height <= 0 || !rgb) return false;
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* f = open_memstream(&buffer, &size);
+  if (!f) return false;
+  bool ok = encode(f, width, height, rgb);
+  if (std::fclose(f) != 0) ok = false;
+  if (ok) bytes.assign(buffer, size);
+  std::free(buffer);
   return ok;
 }
 

@@ -10,5 +10,7 @@ namespace sim {
 // compression). False, with a reason in `error`, when it cannot be written.
 bool writePng(const std::string& path, int width, int height, const uint8_t* rgb,
               std::string& error);
+// The same PNG, into `bytes` (the run report keeps frames in memory).
+bool encodePng(int width, int height, const uint8_t* rgb, std::string& bytes);
 
 }  // namespace sim

@@ -26,6 +26,10 @@ struct Frame {
   const uint8_t* rgb = nullptr;
 };
 bool lastFrame(Frame& out);
+// Called at the end of every paint with the frame just painted and the text
+// that paint drew (null: nobody is told).
+using PaintTap = void (*)(const Frame& frame, const std::u16string& text);
+void setPaintTap(PaintTap tap);
 // Writes the last painted frame as PNG; false with a reason when nothing
 // was painted or the file cannot be written.
 bool writeScreenshot(const std::string& path, std::string& error);

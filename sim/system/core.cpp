@@ -62,6 +62,7 @@ const char16_t* getCommandLine() { return world.system.commandLine.c_str(); }
 void outputDebugString(const char16_t* text) {
   std::u16string t(text);
   sim::host.debugText += t;
+  if (sim::host.debugTap) sim::host.debugTap(text);
   if (sim::host.echo) {
     std::string u = sim::utf8(t);
     u.erase(std::remove(u.begin(), u.end(), '\r'), u.end());
