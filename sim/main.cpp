@@ -10,6 +10,7 @@
 #include <string>
 
 #include "explore/explore.h"
+#include "fromlog/fromlog.h"
 #include "harness/host.h"
 #include "harness/run.h"
 #include "harness/text.h"
@@ -22,7 +23,8 @@ const char* const USAGE =
     "usage: quorvelta-sim [--scenario FILE] [--root DIR] [--pace F] [--screenshot FILE]\n"
     "                     [--trace FILE] [--quiet] [-- COMMAND LINE]\n"
     "       quorvelta-sim --explore SEED [--runs N] [--explore-out DIR] [--jobs J] [--verbose]\n"
-    "       quorvelta-sim --explore SEED --world K   (print the world of run K)\n";
+    "       quorvelta-sim --explore SEED --world K   (print the world of run K)\n"
+    "       quorvelta-sim --from-log FIELD.log --scenario-out WORLD.toml\n";
 
 int usage(const char* why) {
   std::fprintf(stderr, "quorvelta-sim: %s\n%s", why, USAGE);
@@ -37,6 +39,7 @@ struct Options {
   sim::ExploreOptions explore;
   bool exploring = false;
   unsigned long long worldOfRun = 0;
+  std::string fromLog, scenarioOut;  // --from-log, --scenario-out
 };
 
 // Reads the command line into o; answers -1 to go on, else the exit code.
@@ -93,6 +96,10 @@ int parseOptions(int argc, char** argv, Options& o) {
       const char* v = value();
       if (!v) return usage("--explore-out needs a folder");
       o.explore.outDir = v;
+    } else if (a == "--from-log" || a == "--scenario-out") {
+      const char* v = value();
+      if (!v) return usage((a + " needs a file").c_str());
+      (a == "--from-log" ? o.fromLog : o.scenarioOut) = v;
     } else if (a == "--verbose") {
       o.explore.verbose = true;
     } else if (a == "--quiet") {
@@ -136,6 +143,11 @@ int main(int argc, char** argv) {
   Options o;
   o.run.root = "device";
   if (int code = parseOptions(argc, argv, o); code >= 0) return code;
+  if (!o.fromLog.empty() || !o.scenarioOut.empty()) {
+    if (o.fromLog.empty() || o.scenarioOut.empty())
+      return usage("--from-log and --scenario-out go together");
+    return sim::fromlog::fromLogMain(o.fromLog, o.scenarioOut);
+  }
   if (o.exploring && o.worldOfRun) {
     std::fputs(sim::exploreWorld(o.explore.seed, o.worldOfRun).c_str(), stdout);
     return 0;
