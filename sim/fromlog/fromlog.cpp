@@ -11,7 +11,15 @@ namespace sim::fromlog {
 bool scenarioFromLog(const std::string& log, std::string& scenario, std::string& summary,
                      std::string& error) {
   Model m;
-  if (!readLog(log, m, error)) return false;
+  if (log.empty()) {
+    // Nothing was written: the run never started.
+    m.nicFound = false;
+    m.noRun = true;
+    m.choices.push_back("an empty log: the run's thread could not be started (the first "
+                        "thread start fails)");
+  } else if (!readLog(log, m, error)) {
+    return false;
+  }
   scenario = writeScenario(m);
   int joined = 0;
   for (const SeenNetwork& n : m.networks) joined += n.joinPolls > 0;

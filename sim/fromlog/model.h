@@ -76,7 +76,8 @@ struct Model {
   // [radio]
   long long itemsReported = -1; // the "APs found" count
   std::vector<SeenNetwork> networks;
-  std::string associatedBssid; // empty: on no network at start
+  bool startAssociated = false; // "-Current state.... ASSOCIATED"
+  std::string associatedBssid;  // the network it was on, once the first node names it
   // [ip]
   AdapterStart adapter;
   bool ipAdapterMissing = false; // "NIC not found in IP configuration."
@@ -92,6 +93,7 @@ struct Model {
   bool complete = true;     // ends with the closing lines
   bool headDropped = false; // the oldest lines are missing
   bool lfOnly = false;
+  bool noRun = false; // an empty log
 };
 
 }  // namespace sim::fromlog

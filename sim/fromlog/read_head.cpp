@@ -29,11 +29,14 @@ bool readClock(Cursor& c) {
   if (l != again) return fail(c, "not a clock line");
   Model& m = c.m;
   m.month = mo, m.day = d, m.year = 2000 + y, m.hour = h, m.minute = mi, m.second = s;
-  m.biasHours = gh - h;
-  if (m.biasHours < -24 || m.biasHours > 24) return fail(c, "a time zone of more than a day");
-  m.choices.push_back("the century (the clock line shows two digits): 20" +
-                      std::string(l.c_str() + l.find('/', l.find('/') + 1) + 1, 2));
-  m.choices.push_back("the time zone as Bias alone, DaylightBias 0 (the log shows their sum)");
+  if (gh < 0 || gh > 23) return fail(c, "not a clock line");
+  // The GMT hour is shown within the day: the zone is known up to a whole
+  // day, which changes nothing the log shows.
+  m.biasHours = (gh - h + 24) % 24;
+  if (m.biasHours > 12) m.biasHours -= 24;
+  m.choices.push_back("the century (the clock line shows two digits): 20xx");
+  m.choices.push_back("the time zone: whole hours in bias alone, daylight_bias 0 (the log "
+                      "shows their sum, within a day)");
   c.at++;
   return true;
 }
@@ -135,7 +138,7 @@ bool readSurvey(Cursor& c) {
   const std::string& l = c.peek();
   if (l != "-Current state.... ASSOCIATED" && l != "-Current state.... DISSASSOCIATED")
     return fail(c, "not the current state");
-  if (l.back() == 'D' && l[19] == 'A') c.m.associatedBssid = "?";  // which one: the first node
+  c.m.startAssociated = l == "-Current state.... ASSOCIATED";  // on which: the first node says
   c.at++;
   return true;
 }

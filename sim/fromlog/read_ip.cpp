@@ -27,18 +27,19 @@ long long daysFromCivil(long long y, int m, int d) {
   return era * 146097 + doe - 719468;
 }
 
-// "   Lease Obtained: M/DD/YY h:MM:SS local" back to seconds since 1970.
+// "   Lease Obtained: M/DD/YY h:MM:SS local" back to seconds since 1970: the
+// program moves the moment itself by the whole hours of the time zone.
 bool leaseSeconds(const std::string& text, int biasHours, long long& t) {
   int mo, d, y, h, mi, s;
   if (std::sscanf(text.c_str(), "%d/%2d/%2d %d:%2d:%2d local", &mo, &d, &y, &h, &mi, &s) != 6)
     return false;
   char again[64];
   std::snprintf(again, sizeof again, "%d/%02d/%02d %d:%02d:%02d local", mo, d, y, h, mi, s);
-  int utcHour = h + biasHours;
-  if (text != again || mo < 1 || mo > 12 || d < 1 || d > 31 || utcHour < 0 || utcHour > 23)
+  if (text != again || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59)
     return false;
-  long long year = y >= 70 ? 1900 + y : 2000 + y;
-  t = daysFromCivil(year, mo, d) * 86400 + utcHour * 3600 + mi * 60 + s;
+  // A signed 32-bit count of seconds reaches from 1901 to 2038.
+  long long year = y <= 37 ? 2000 + y : 1900 + y;
+  t = daysFromCivil(year, mo, d) * 86400 + (h + biasHours) * 3600LL + mi * 60 + s;
   return t >= -2147483648LL && t <= 2147483647LL;
 }
 

@@ -102,7 +102,7 @@ bool readNodeLine(Cursor& c, RunTrack& t, bool associating, int& entry) {
   if (entry < 0) {
     // The adapter was on a network the scan did not list: the line shows
     // no SSID and the BSSID the adapter reported.
-    if (associating || field != std::string(18, ' ') || m.associatedBssid != "?")
+    if (associating || field != std::string(18, ' ') || !(m.startAssociated && m.associatedBssid.empty()))
       return fail(c, "a node the survey did not list");
     SeenNetwork n;
     n.listed = false;
@@ -110,7 +110,7 @@ bool readNodeLine(Cursor& c, RunTrack& t, bool associating, int& entry) {
     m.networks.push_back(n);
     m.choices.push_back("the unlisted network the adapter was on at start: an empty SSID");
   }
-  if (m.associatedBssid == "?") {
+  if (m.startAssociated && m.associatedBssid.empty()) {
     m.associatedBssid = bssid;
     t.cur = networkFor(m, entry >= 0 ? m.networks[size_t(entry)].ssid : "");
     t.src = RunTrack::Initial;
@@ -143,7 +143,7 @@ bool readNodes(Cursor& c) {
   bool first = true;
   while (!c.done()) {
     bool associating = c.peek() == "-Trying to associate with....";
-    if (!associating && !(first && c.m.associatedBssid == "?")) break;
+    if (!associating && !(first && c.m.startAssociated)) break;
     if (associating) c.at++;
     first = false;
     int entry = -1;

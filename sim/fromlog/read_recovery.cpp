@@ -92,7 +92,9 @@ bool readRelease(Cursor& c, RunTrack& t, std::string& renewing) {
       return fail(c, "not a release error");
     code = std::strtol(message.c_str() + dash + 1, &end, 10);
     if (*end || dash + 1 == message.size()) return fail(c, "not a release error");
-    c.m.messages.push_back({code, message.substr(1, dash - 1)});
+    bool known = false;
+    for (const auto& [k, text] : c.m.messages) known |= k == code;
+    if (!known) c.m.messages.push_back({code, message.substr(1, dash - 1)});
     c.at++;
   }
   if (t.cur >= 0) c.m.ipNetworks[size_t(t.cur)].releaseError = code;

@@ -54,6 +54,7 @@ void head(std::string& o, const Model& m) {
   o += clock;
   o += "\n[system]\n";
   if (!m.commandLine.empty()) o += "command_line = " + quoted(m.commandLine) + "\n";
+  if (m.noRun) o += "fail_thread_starts = [1]\n";
   if (!m.messages.empty()) o += "[system.messages]\n";
   for (const auto& [code, text] : m.messages)
     o += quoted(std::to_string(code)) + " = " + quoted(text) + "\n";
@@ -78,7 +79,7 @@ void radioNetwork(std::string& o, const SeenNetwork& n) {
 void radio(std::string& o, const Model& m) {
   if (!m.nicFound || m.itemsReported < 0) return;
   o += "\n[radio]\n";
-  if (!m.associatedBssid.empty() && m.associatedBssid != "?")
+  if (!m.associatedBssid.empty())
     o += "associated = \"" + colons(m.associatedBssid) + "\"\n";
   size_t listed = 0;
   for (const SeenNetwork& n : m.networks) listed += n.listed;
@@ -124,9 +125,10 @@ void ipNetwork(std::string& o, const NetworkIp& n) {
   if (!n.address.empty()) {
     o += "address = " + quoted(n.address) + "\nmask = " + quoted(n.mask) + "\n";
     if (!n.gateway.empty()) o += "gateway = " + quoted(n.gateway) + "\n";
-    if (!n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
-    if (n.leaseObtained) o += "lease_obtained = " + std::to_string(n.leaseObtained) + "\n";
   }
+  // A valid renewal brings the server and lease time too.
+  if (!n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
+  if (n.leaseObtained) o += "lease_obtained = " + std::to_string(n.leaseObtained) + "\n";
   if (!n.subnet.empty())
     o += "subnet = \"" + n.subnet + "\"   # the smallest that holds the addresses that answered\n";
   if (n.dnsKnown) o += "dns = " + list(n.dns) + "\n";
@@ -147,6 +149,7 @@ void ipNetwork(std::string& o, const NetworkIp& n) {
 std::string writeScenario(const Model& m) {
   std::string o;
   head(o, m);
+  if (m.noRun) return o;
   radio(o, m);
   o += "\n[ip]\n";
   if (!m.dnsNoNetwork.empty()) o += "dns = " + list(m.dnsNoNetwork) + "\n";
