@@ -17,6 +17,7 @@ struct SeenNetwork {
   long long rssi = 0;
   int channel = 0;   // 0..13
   char type = 'O';   // 'O', 'W' or 'A'
+  bool privacy = false; // the key cause was given (an ad hoc network's privacy shows only so)
   bool listed = true;
   // Association, filled by the node loop (first network with this SSID).
   int joinPolls = -1; // -1: never asked; 0: never joined; k: joined at poll k

@@ -49,13 +49,15 @@ bool readAssociation(Cursor& c, RunTrack& t, int entry, bool& joined) {
     end -= 18;
     joined = true;
     polls = int(secs / 2 + 1);
+  } else if (c.lastPartial && c.at + 1 == c.lines.size()) {
+    // Cut during the polls: it joins, if at all, after the cut.
   } else {
     return fail(c, "not an association line");
   }
   size_t dots = 0;
   while (end > 0 && l[end - 1] == '.') end--, dots++;
   if (end < 6 || l.compare(0, 5, "     ") != 0 || l[end - 1] != ' ' ||
-      dots != size_t(joined ? polls : 8) || (joined && dots > 8))
+      (dots != size_t(joined ? polls : 8) && end != l.size() - dots) || dots > 8)
     return fail(c, "not an association line");
   std::string ssid = l.substr(5, end - 6);
   Model& m = c.m;
@@ -147,19 +149,20 @@ bool readNodes(Cursor& c) {
     if (associating) c.at++;
     first = false;
     int entry = -1;
-    if (!readNodeLine(c, t, associating, entry)) return false;
+    if (!readNodeLine(c, t, associating, entry)) break;
+    t.entry = entry;
     bool joined = true;
-    if (associating && !readAssociation(c, t, entry, joined)) return false;
+    if (associating && !readAssociation(c, t, entry, joined)) break;
     if (!joined) {
-      if (!readAssociationFailure(c) || !readNodeFailed(c, t)) return false;
+      if (!readAssociationFailure(c) || !readNodeFailed(c, t)) break;
       continue;
     }
     bool success = false;
-    if (!readAddressing(c, t, success)) return false;
+    if (!readAddressing(c, t, success)) break;
     if (success) break;
   }
   finishRun(c.m, t);
-  return c.error.empty();
+  return c.error.empty() && c.m.complete;
 }
 
 }  // namespace sim::fromlog

@@ -53,7 +53,9 @@ bool readRenewal(Cursor& c, RunTrack& t, const std::string& rest, bool& valid) {
     r.kind = Renewal::Valid, r.poll = int(dots), valid = true, second = false;
   } else if (tail == "Renew Error: Got an APIPA" && dots >= 1) {
     r.kind = Renewal::Apipa, r.poll = int(dots), r.address = "169.254.23.17", r.mask = "255.255.0.0";
-  } else if (tail == "Renew Error" && dots == 8) {
+  } else if ((tail == "Renew Error" && dots == 8) || (tail.empty() && c.lastPartial &&
+                                                       c.at + 1 == c.lines.size())) {
+    // Eight polls without an address; or the log was cut during the polls.
     r.kind = Renewal::Nothing, second = false;
   } else {
     return fail(c, "not a renewal");
@@ -122,10 +124,12 @@ bool readReleaseAndRenew(Cursor& c, RunTrack& t, bool& valid) {
 }  // namespace
 
 bool readRecovery(Cursor& c, RunTrack& t, bool& valid) {
-  valid = false;
-  for (int try_ = 1; try_ <= 2 && !valid; try_++) {
+  // After each try the address is classified afresh: the lines that follow
+  // say whether it was valid, whatever the renewal said.
+  for (int try_ = 1; try_ <= 2; try_++) {
     char heading[48];
     std::snprintf(heading, sizeof heading, "-Trying to get a valid IP. Try %d", try_);
+    if (try_ == 2 && (c.done() || c.peek() != heading)) break;
     if (!expectLine(c, heading)) return false;
     std::string a;
     bool placed = false;
@@ -134,8 +138,10 @@ bool readRecovery(Cursor& c, RunTrack& t, bool& valid) {
     if (!placed) return fail(c, "expected the address's state");
     observeAddress(c.m, t, a);
     c.at++;
-    if (!readReleaseAndRenew(c, t, valid)) return false;
+    bool renewed;
+    if (!readReleaseAndRenew(c, t, renewed)) return false;
   }
+  valid = c.done() || c.peek() != "Cannot get a valid IP Address with DHCP.";
   return valid || readSweep(c, t);
 }
 

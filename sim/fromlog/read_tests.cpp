@@ -92,7 +92,10 @@ bool readDns(Cursor& c, RunTrack& t, bool& ok) {
 // A valid address through which the internet did not answer.
 bool readNoInternet(Cursor& c, RunTrack& t, const char* heading, const char* key) {
   if (!expectLine(c, heading)) return false;
-  if (!c.done() && c.peek() == key) c.at++;
+  if (!c.done() && c.peek() == key) {
+    if (t.entry >= 0) c.m.networks[size_t(t.entry)].privacy = true;
+    c.at++;
+  }
   return expectLine(c, "   IP Address.") && expectLine(c, "   Default Gateway.") &&
          expectLine(c, "   May work with proxy configuration.") && readNodeFailed(c, t);
 }

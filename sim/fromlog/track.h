@@ -24,7 +24,8 @@ struct Reach {
 };
 
 struct RunTrack {
-  int cur = -1; // network the adapter is on (index into Model::ipNetworks)
+  int cur = -1;   // network the adapter is on (index into Model::ipNetworks)
+  int entry = -1; // the node's survey row (index into Model::networks)
   // Where the adapter's present address came from.
   enum Source { Initial, Join, Renew, Released } src = Initial;
   int srcNet = -1, srcRenewal = -1;

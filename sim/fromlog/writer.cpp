@@ -69,7 +69,7 @@ void radioNetwork(std::string& o, const SeenNetwork& n) {
   else o += "rssi = -95   # not shown: -90 or weaker; -95 chosen\n";
   if (n.channel == 0) o += "ds_config = 0   # shown as channel 0 (outside 1-13); 0 chosen\n";
   else o += "channel = " + std::to_string(n.channel) + "\n";
-  if (n.type == 'W') o += "privacy = 1\n";
+  if (n.type == 'W' || n.privacy) o += "privacy = 1\n";
   if (n.type == 'A') o += "mode = \"ibss\"\n";
   if (!n.listed) o += "listed = false\n";
   if (n.joinPolls == 0) o += "joins = false   # eight polls without association\n";
