@@ -106,7 +106,11 @@ bool readSweep(Cursor& c, RunTrack& t) {
     c.at++;
   }
   if (!placeAnswers(c, t, answers) || c.done()) return fail(c, "the log ends inside the sweep");
-  if (c.peek() == "     IP Address Deletetion failed.") c.m.unsupported = true;
+  if (c.peek() == "     IP Address Deletetion failed.") {
+    c.m.inferred.push_back("the sweep's address could not be deleted");
+    c.m.unsupported = true;
+    t.pendingAddress = false;
+  }
   else if (c.peek() != "     IP Address Deleted.") return fail(c, "expected the sweep's address deletion");
   c.at++;
   return expectLine(c, "     No valid Internet gateway found.");

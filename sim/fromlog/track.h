@@ -36,7 +36,7 @@ struct RunTrack {
   std::vector<std::pair<int, long>> contextsSeen;
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
-  int releaseLines = 0;        // context lines of the release under way
+  int renewals = 0;            // renewal requests so far (the stack counts them run-wide)
 };
 
 // The network record for an SSID, made on first use.
