@@ -6,12 +6,17 @@
 # killed out of killed + survived (equivalent mutants are listed, not run).
 #
 # Usage: tests/mutation/run.sh [BUILD_DIR] [NAME_PATTERN]
+#        tests/mutation/run.sh --rules   only checks that every rule still
+#                                        applies (its text found exactly once);
+#                                        builds nothing, exit 1 if one does not
 #   BUILD_DIR     default build-mutate (never the normal build folder)
 #   NAME_PATTERN  an extended regular expression: only mutants whose name
 #                 matches are run (default: all)
 # Environment: JOBS (default 2), TEST_TIMEOUT (seconds per test, default
 # 120), SUITE_TIMEOUT (seconds per suite run, default 600).
 set -u
+rules_only=0
+if [ "${1:-}" = --rules ]; then rules_only=1; shift; fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
 list=$root/tests/mutation/mutants.txt
 build=${1:-$root/build-mutate}
@@ -46,6 +51,33 @@ apply_rule() {
     if ($n == 1) { $s =~ s/\Q$f\E/$t/; }
     print $s; exit($n == 1 ? 0 : 1);' "$1"
 }
+
+# --rules: each rule against a copy of its file; the tree is not touched.
+if [ $rules_only -eq 1 ]; then
+  bad=0 total=0 name="" file="" find=""
+  check_rule() {
+    [ -z "$name" ] && return
+    total=$((total + 1))
+    if [ ! -f "$root/$file" ]; then
+      echo "did not apply: $name (no file $file)"; bad=$((bad + 1))
+    else
+      cp "$root/$file" "$backup/probe"
+      apply_rule "$backup/probe" "$find" "" || { echo "did not apply: $name (text not found once in $file)"; bad=$((bad + 1)); }
+    fi
+    name=""
+  }
+  while IFS= read -r l || [ -n "$l" ]; do
+    case "$l" in
+      name:*) check_rule; name=${l#name:}; name=${name# } ;;
+      file:*) file=${l#file:}; file=${file# } ;;
+      find:*) find=${l#find:}; find=${find# } ;;
+    esac
+  done <"$list"
+  check_rule
+  echo "mutation rules: $((total - bad)) of $total apply"
+  [ $bad -eq 0 ]
+  exit
+fi
 
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
