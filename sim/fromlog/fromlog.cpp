@@ -29,7 +29,7 @@ bool scenarioFromLog(const std::string& log, std::string& scenario, std::string&
             std::to_string(m.choices.size()) + " values the log does not show";
   if (!m.inferred.empty())
     summary += "; not made again exactly: " + std::to_string(m.inferred.size()) + " (" +
-               m.inferred[0] + (m.inferred.size() > 1 ? ", ..." : "") + ")";
+               m.inferred[0].second + (m.inferred.size() > 1 ? ", ..." : "") + ")";
   return true;
 }
 

@@ -83,7 +83,6 @@ struct Model {
   // [ip]
   AdapterStart adapter;
   bool ipAdapterMissing = false; // "NIC not found in IP configuration."
-  bool unsupported = false;       // a line this reader places but cannot make happen again
   std::vector<std::string> dnsNoNetwork;
   bool dnsNoNetworkKnown = false;
   std::vector<NetworkIp> ipNetworks;
@@ -91,7 +90,7 @@ struct Model {
   int contextFiller = 0; // addresses the stack numbered before the WLAN adapter's
   // What the log left open and the value taken for it, one sentence each.
   std::vector<std::string> choices;
-  std::vector<std::string> inferred;
+  std::vector<std::pair<size_t, std::string>> inferred; // from which line, what
   bool complete = true;     // ends with the closing lines
   bool headDropped = false; // the oldest lines are missing
   bool lfOnly = false;

@@ -123,6 +123,10 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s) {
 
 }  // namespace
 
+void notMadeAgain(Model& m, size_t line, const std::string& what) {
+  m.inferred.push_back({line, what});
+}
+
 int networkFor(Model& m, const std::string& ssid) {
   for (size_t i = 0; i < m.ipNetworks.size(); i++)
     if (m.ipNetworks[i].ssid == ssid) return int(i);

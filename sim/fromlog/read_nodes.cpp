@@ -73,7 +73,7 @@ bool readAssociation(Cursor& c, RunTrack& t, int entry, bool& joined) {
   if (!n) return fail(c, "an association to a network the survey did not list");
   int k = joined ? polls : 0;
   if (n->joinPolls >= 0 && n->joinPolls != k)
-    m.inferred.push_back("the SSID " + ssid + " joined differently on another pass");
+    notMadeAgain(c, "the SSID " + ssid + " joined differently on another pass");
   if (n->joinPolls < 0) n->joinPolls = k;
   t.cur = -1;
   if (joined) {
@@ -101,6 +101,18 @@ bool readNodeLine(Cursor& c, RunTrack& t, bool associating, int& entry) {
   std::string field = rest.substr(0, rest.size() - 18);
   Model& m = c.m;
   entry = entryFor(m, field, bssid);
+  if (entry < 0 && m.headDropped) {
+    // The survey was dropped with the oldest lines: the row is made from
+    // the node line (the association line gives the SSID exactly).
+    SeenNetwork n;
+    n.ssid = field;
+    while (n.ssid.size() > 0 && n.ssid.back() == ' ') n.ssid.pop_back();
+    n.bssid = bssid;
+    n.rssiShown = true, n.rssi = -60, n.channel = 6;
+    m.networks.push_back(n);
+    m.itemsReported++;
+    entry = int(m.networks.size() - 1);
+  }
   if (entry < 0) {
     // The adapter was on a network the scan did not list: the line shows
     // no SSID and the BSSID the adapter reported.

@@ -23,13 +23,19 @@ bool readContexts(Cursor& c, RunTrack& t) {
     char* end = nullptr;
     long v = std::strtol(hex.c_str(), &end, 16);
     if (hex.empty() || *end) return fail(c, "not a context");
-    if (i == 0 && t.srcContext >= 0) t.contextsSeen.push_back({t.srcContext, v});
+    if (i == 0 && t.srcContext >= 0) {
+      t.contextsSeen.push_back({t.srcContext, v});
+      t.contextLines.push_back(c.at + 1);
+    }
     if (t.src == RunTrack::Initial && size_t(i) < c.m.adapter.contexts.size())
       c.m.adapter.contexts[size_t(i)] = v;
+    else if (t.src == RunTrack::Initial || i > 0)
+      notMadeAgain(c, "an address the log never showed (its release line names its context)");
     c.at++;
     if (v == 3) continue;
     if (c.done()) return fail(c, "the log ends inside the release");
-    if (c.peek() == "     IP Address Deletetion failed.") c.m.unsupported = true;
+    if (c.peek() == "     IP Address Deletetion failed.")
+      notMadeAgain(c, "an address of the release could not be deleted");
     if (c.peek() != "     IP Address Deleted." && c.peek() != "     IP Address Deletetion failed.")
       return fail(c, "expected the address's deletion");
     c.at++;
@@ -114,8 +120,7 @@ bool readReleaseAndRenew(Cursor& c, RunTrack& t, bool& valid) {
   valid = false;
   if (c.done()) return fail(c, "the log ends inside a renewal try");
   if (c.peek() == "Index Error") {
-    c.m.inferred.push_back("the adapter index lookup failed");
-    c.m.unsupported = true;
+    notMadeAgain(c, "the adapter index lookup failed");
     c.at++;
     return true;
   }

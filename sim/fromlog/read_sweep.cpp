@@ -1,4 +1,5 @@
 // The subnet sweep: which hosts answered and between which dots.
+#include <algorithm>
 #include <cstdio>
 
 #include "fromlog/track.h"
@@ -21,35 +22,56 @@ int launchOf(int s, int h) {
 struct Answer {
   std::string address;
   int dotsBefore;
+  size_t line;
 };
 
-// Picks round trips that put each answer after the dots it follows, in
-// the order the log shows them.
+std::string target(int launch) {
+  int hi = launch / SUBNETS, si = launch % SUBNETS;
+  int h = hi < 15 ? hi + 1 : hi + 225, s = si < 16 ? si : si + 224;
+  return "192.168." + std::to_string(s) + "." + std::to_string(h);
+}
+
+// When the probe's launch can put its answer at `at` (within the echo's
+// time-out and after the launch).
+bool fits(long launch, long at) { return launch >= 0 && at > launch && at - launch < ECHO_TIMEOUT; }
+
+// Picks round trips that put each answer after the dots it follows, in the
+// order the log shows them. An answer from an address the sweep does not
+// probe, or too early for its own probe, comes from another probe of that
+// window whose reply names it.
 bool placeAnswers(Cursor& c, RunTrack& t, const std::vector<Answer>& answers) {
   long last = -1;
+  NetworkIp& n = c.m.ipNetworks[size_t(t.cur)];
   for (const Answer& a : answers) {
-    int b[4];
-    char tail;
-    if (std::sscanf(a.address.c_str(), "%d.%d.%d.%d%c", &b[0], &b[1], &b[2], &b[3], &tail) != 4 ||
-        b[0] != 192 || b[1] != 168 || launchOf(b[2], b[3]) < 0) {
-      c.m.inferred.push_back("a sweep answer from " + a.address + ", which the sweep does not probe");
-      c.m.unsupported = true;
-      continue;
-    }
-    long launch = launchOf(b[2], b[3]);
     long from = long(a.dotsBefore - 1) * SUBNETS, to = long(a.dotsBefore) * SUBNETS;
     if (a.dotsBefore == SWEEP_DOTS) to = from + ECHO_TIMEOUT + 1000;
+    int b[4];
+    char tail;
+    long launch = -1;
+    if (std::sscanf(a.address.c_str(), "%d.%d.%d.%d%c", &b[0], &b[1], &b[2], &b[3], &tail) == 4 &&
+        b[0] == 192 && b[1] == 168)
+      launch = launchOf(b[2], b[3]);
     long at = std::max(std::max(launch + 1, from + 1), last + 1);
-    if (at >= to || at - launch >= ECHO_TIMEOUT) {
-      c.m.inferred.push_back("the sweep answer from " + a.address + " cannot come where it shows");
-      c.m.unsupported = true;
+    std::string probed = a.address, from_;
+    bool taken = false;
+    for (const EchoHost& h : n.hosts) taken |= h.address == a.address;
+    if (taken || at >= to || !fits(launch, at)) {
+      at = std::max(from + 1, last + 1);
+      launch = std::min(at - 1, long(SWEEP_DOTS - 1) * SUBNETS - 1);
+      for (bool used = true; used && launch >= 0; launch -= used) {
+        used = false;
+        for (const EchoHost& h : n.hosts) used |= h.address == target(int(launch));
+      }
+      probed = target(int(launch)), from_ = a.address;
+      c.m.choices.push_back("the sweep answer from " + a.address + " made by the probe of " + probed);
+    }
+    if (at >= to || !fits(launch, at)) {
+      notMadeAgain(c.m, a.line, "the sweep answer from " + a.address + " cannot come where it shows");
+      continue;
     }
     last = at;
     t.echoes.back().ok = true;
-    NetworkIp& n = c.m.ipNetworks[size_t(t.cur)];
-    bool known = false;
-    for (EchoHost& h : n.hosts) known |= h.address == a.address;
-    if (!known) n.hosts.push_back({a.address, "", at - launch});
+    n.hosts.push_back({probed, from_, at - launch});
   }
   return true;
 }
@@ -69,8 +91,7 @@ bool readSweep(Cursor& c, RunTrack& t) {
     return false;
   if (c.done()) return fail(c, "the log ends before the sweep");
   if (c.peek() == "     Error adding IP address.") {
-    c.m.inferred.push_back("the sweep's address could not be added");
-    c.m.unsupported = true;
+    notMadeAgain(c, "the sweep's address could not be added");
   } else if (c.peek() != "     IP address added: 192.168.0.133") {
     return fail(c, "expected the sweep's address");
   } else {
@@ -89,7 +110,7 @@ bool readSweep(Cursor& c, RunTrack& t) {
     std::string address;
     if (k == l.size() && dots == SWEEP_DOTS) {
     } else if (after(l.substr(k), "1.0  ", address) && dots >= 1 && dots <= SWEEP_DOTS) {
-      answers.push_back({address, dots});
+      answers.push_back({address, dots, c.at + 1});
     } else {
       return fail(c, "not a line of the sweep");
     }
@@ -101,14 +122,12 @@ bool readSweep(Cursor& c, RunTrack& t) {
     long long n;
     if (!wholeNumber(rest.substr(0, rest.find(' ')), n)) return fail(c, "not a count");
     t.echoes.back().count = 960 - int(n);
-    c.m.inferred.push_back("probes that could not be started (not made again)");
-    c.m.unsupported = true;
+    notMadeAgain(c, "probes that could not be started");
     c.at++;
   }
   if (!placeAnswers(c, t, answers) || c.done()) return fail(c, "the log ends inside the sweep");
   if (c.peek() == "     IP Address Deletetion failed.") {
-    c.m.inferred.push_back("the sweep's address could not be deleted");
-    c.m.unsupported = true;
+    notMadeAgain(c, "the sweep's address could not be deleted");
     t.pendingAddress = false;
   }
   else if (c.peek() != "     IP Address Deleted.") return fail(c, "expected the sweep's address deletion");

@@ -27,12 +27,13 @@ bool roundTrip(const std::string& piece, long& rtt) {
   return true;
 }
 
-void addHost(Model& m, int net, const std::string& address, long rtt, const std::string& from) {
+void addHost(Cursor& c, int net, const std::string& address, long rtt, const std::string& from) {
+  Model& m = c.m;
   if (net < 0) return;
   for (EchoHost& h : m.ipNetworks[size_t(net)].hosts)
     if (h.address == address) {
       if (h.rtt != rtt || h.replyFrom != from)
-        m.inferred.push_back("the host " + address + " answered differently on another pass");
+        notMadeAgain(c, "the host " + address + " answered differently on another pass");
       return;
     }
   m.ipNetworks[size_t(net)].hosts.push_back({address, from, rtt});
@@ -53,10 +54,10 @@ bool readInternet(Cursor& c, RunTrack& t, bool& ok) {
     if (!after(rest, "OK:", piece) || !roundTrip(piece, rtt)) return fail(c, "not a test result");
     c.at++;
     if (c.done()) return fail(c, "the log ends before the replying address");
-    addHost(c.m, t.cur, "1.1.1.1", rtt, c.peek());
+    addHost(c, t.cur, "1.1.1.1", rtt, c.peek());
     c.at++;
     ok = e.ok = true;
-    t.reached.push_back({t.cur, "", "", "1.1.1.1"});
+    t.reached.push_back({c.at, t.cur, "", "", "1.1.1.1"});
   }
   t.echoes.push_back(e);
   return true;
@@ -82,9 +83,9 @@ bool readDns(Cursor& c, RunTrack& t, bool& ok) {
   }
   NetworkIp& n = c.m.ipNetworks[size_t(t.cur)];
   n.dnsHostAddress = DNS_HOST_ADDRESS;
-  addHost(c.m, t.cur, DNS_HOST_ADDRESS, rtt, "");
+  addHost(c, t.cur, DNS_HOST_ADDRESS, rtt, "");
   t.echoes.push_back({EchoEvent::Dns, t.cur, true, 1});
-  t.reached.push_back({t.cur, "", "", DNS_HOST_ADDRESS});
+  t.reached.push_back({c.at, t.cur, "", "", DNS_HOST_ADDRESS});
   ok = true;
   return expectLine(c, "Already connected to Internet. Exiting OK") && readConnectionData(c, t);
 }
@@ -172,15 +173,14 @@ bool readAddressing(Cursor& c, RunTrack& t, bool& success) {
     return readFixed(c, t, success);
   }
   if (l == "     NIC not found in IP configuration.") {
-    c.m.inferred.push_back("the WLAN adapter is missing from the IP configuration");
+    notMadeAgain(c, "the WLAN adapter is missing from the IP configuration");
     c.m.ipAdapterMissing = true;
     c.at++;
     return readNoValidAddress(c, t);
   }
   std::string code;
   if (after(l, "Cannot read the IP adapter list, ERROR ", code)) {
-    c.m.inferred.push_back("a failed read of the IP adapter list (not made again)");
-    c.m.unsupported = true;
+    notMadeAgain(c, "a failed read of the IP adapter list");
     c.at++;
     return readNodeFailed(c, t);
   }

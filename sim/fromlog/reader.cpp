@@ -78,6 +78,25 @@ bool readClosing(Cursor& c) {
   return true;
 }
 
+// A log whose oldest lines the full console dropped: reading starts at the
+// first whole node pass, and what came before is chosen.
+bool resync(Cursor& c) {
+  size_t k = 0;
+  while (k < c.lines.size() && c.lines[k] != "-Trying to associate with....") k++;
+  if (k == c.lines.size()) return false;
+  Model& m = c.m;
+  m.headDropped = true;
+  m.nicFound = true;
+  m.nicName = "WLAN1";
+  m.itemsReported = 0;
+  m.choices.push_back("the oldest lines were dropped: the lines before line " +
+                      std::to_string(k + 1) + " are not made again");
+  m.choices.push_back("the clock, the NIC name (WLAN1) and the survey rows of the nodes the "
+                      "kept lines name (RSSI -60, channel 6); no other networks");
+  c.at = k;
+  return true;
+}
+
 bool readLog(const std::string& bytes, Model& m, std::string& error) {
   LogLines split = splitLog(bytes);
   m.lfOnly = split.lfOnly;
@@ -86,7 +105,12 @@ bool readLog(const std::string& bytes, Model& m, std::string& error) {
     return false;
   }
   Cursor c{split.lines, 0, m, split.cut, ""};
-  bool ok = readHead(c);
+  bool ok;
+  if (split.lines[0] != "Olvash Quorvelta V0.18" && resync(c)) {
+    ok = readNodes(c);
+  } else {
+    ok = readHead(c);
+  }
   if (ok && m.nicFound && m.itemsReported > 0) ok = readNodes(c);
   if (ok) ok = readClosing(c);
   if (split.cut && c.error.empty()) m.complete = false;
@@ -110,8 +134,10 @@ uint32_t ipValue(const std::string& text) {
 void pickSubnets(Model& m, const RunTrack& t) {
   for (size_t i = 0; i < m.ipNetworks.size(); i++) {
     std::vector<uint32_t> inside;
+    size_t line = 0;
     for (const Reach& r : t.reached) {
       if (r.net != int(i) || r.address.empty() || r.address == "0.0.0.0") continue;
+      if (!line) line = r.line;
       inside.push_back(ipValue(r.address));
       inside.push_back(ipValue(r.gateway.empty() ? r.target : r.gateway));
     }
@@ -120,8 +146,7 @@ void pickSubnets(Model& m, const RunTrack& t) {
     for (uint32_t v : inside)
       while (bits > 0 && (v >> (32 - bits)) != (inside[0] >> (32 - bits))) bits--;
     if (bits == 0) {
-      m.inferred.push_back("no one subnet holds the addresses of " + m.ipNetworks[i].ssid);
-      m.unsupported = true;
+      notMadeAgain(m, line, "no one subnet holds the addresses of " + m.ipNetworks[i].ssid);
       continue;
     }
     uint32_t mask = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
@@ -157,11 +182,14 @@ void finishRun(Model& m, RunTrack& t) {
   }
   int automatic = int(std::count(m.adapter.contexts.begin(), m.adapter.contexts.end(), -1));
   bool set = false;
-  for (const auto& [index, value] : t.contextsSeen) {
-    int filler = int(value) - 0x100 - index - automatic;
-    if (!set && filler >= 0) m.contextFiller = filler, set = true;
-    else if (!set || filler != m.contextFiller)
-      m.inferred.push_back("address contexts the stack's numbering cannot give");
+  for (size_t k = 0; k < t.contextsSeen.size(); k++) {
+    int filler = int(t.contextsSeen[k].second) - 0x100 - t.contextsSeen[k].first - automatic;
+    if (!set && filler >= 0) {
+      m.contextFiller = filler, set = true;
+    } else if (!set || filler != m.contextFiller) {
+      notMadeAgain(m, t.contextLines[k], "an address context the stack's numbering cannot give");
+      break;
+    }
   }
 }
 

@@ -19,6 +19,7 @@ struct EchoEvent {
 
 // An answered test: the network, and the address and gateway the adapter held.
 struct Reach {
+  size_t line = 0;
   int net = -1;
   std::string address, gateway, target;
 };
@@ -34,10 +35,16 @@ struct RunTrack {
   int dynamicContexts = 0;     // addresses the stack has numbered during the run
   int srcContext = -1;         // the present address's number among them (-1: initial)
   std::vector<std::pair<int, long>> contextsSeen;
+  std::vector<size_t> contextLines; // where each was seen
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
   int renewals = 0;            // renewal requests so far (the stack counts them run-wide)
 };
+
+// A line the reader placed but whose cause the scenario cannot give again:
+// the replay may differ from that line on.
+void notMadeAgain(Model& m, size_t line, const std::string& what);
+inline void notMadeAgain(Cursor& c, const std::string& what) { notMadeAgain(c.m, c.at + 1, what); }
 
 // The network record for an SSID, made on first use.
 int networkFor(Model& m, const std::string& ssid);

@@ -1,4 +1,5 @@
 // A model as a commented scenario file.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -45,7 +46,10 @@ void head(std::string& o, const Model& m) {
   if (m.lfOnly) o += "# The log had bare LF line ends; the device writes CR LF.\n";
   o += "# Values the log does not determine, and what was taken for them:\n";
   for (const std::string& c : m.choices) o += "#   " + c + "\n";
-  for (const std::string& c : m.inferred) o += "# Not made again: " + c + "\n";
+  auto gaps = m.inferred;
+  std::sort(gaps.begin(), gaps.end());
+  for (const auto& [line, what] : gaps)
+    o += "# Not made again from line " + std::to_string(line) + ": " + what + "\n";
   char clock[160];
   std::snprintf(clock, sizeof clock,
                 "\n[clock]\nlocal = %04d-%02d-%02dT%02d:%02d:%02d\n"
