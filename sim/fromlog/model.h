@@ -93,6 +93,7 @@ struct Model {
   std::vector<std::pair<size_t, std::string>> inferred; // from which line, what
   bool complete = true;     // ends with the closing lines
   bool headDropped = false; // the oldest lines are missing
+  bool zoneFromLease = false;
   bool lfOnly = false;
   bool noRun = false; // an empty log
 };

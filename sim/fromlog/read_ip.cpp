@@ -43,13 +43,28 @@ bool leaseSeconds(const std::string& text, int biasHours, long long& t) {
   return t >= -2147483648LL && t <= 2147483647LL;
 }
 
+// Without the clock line (dropped with the oldest lines) the zone shows in
+// the lease time of an adapter that got no lease: that moment is 0.
+void zoneFromLease(Model& m, const Snapshot& s, const std::string& text, int& biasHours) {
+  if (!m.headDropped || m.zoneFromLease || !s.server.empty() || s.addresses.size() != 1 ||
+      s.addresses[0].first != "0.0.0.0")
+    return;
+  int h;
+  if (std::sscanf(text.c_str(), "1/01/70 %d:00:00 local", &h) == 1 && h <= 12) biasHours = -h;
+  else if (std::sscanf(text.c_str(), "12/31/69 %d:00:00 local", &h) == 1 && h >= 12) biasHours = 24 - h;
+  else return;
+  m.biasHours = biasHours;
+  m.zoneFromLease = true;
+  m.choices.push_back("the time zone from a lease time of moment 0");
+}
+
 bool numbered(const std::string& l, const char* format, int n, std::string& value) {
   char head[40];
   std::snprintf(head, sizeof head, format, n);
   return after(l, head, value);
 }
 
-bool readAdapterPart(Cursor& c, Snapshot& s, int biasHours) {
+bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
   std::string v, mask;
   for (int i = 0; !c.done() && numbered(c.peek(), "IP Address %d:      ", i, v); i++) {
     c.at++;
@@ -71,6 +86,7 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int biasHours) {
   if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server))
     return fail(c, "expected the DHCP server");
   c.at++;
+  if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c.m, s, v, biasHours);
   if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) || !leaseSeconds(v, biasHours, s.lease))
     return fail(c, "not a lease time this log's time zone can give");
   c.at++;
@@ -161,7 +177,7 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
   if (!c.done() && c.peek() == "-Connection data:") {
     s.adapter = true;
     c.at++;
-    if (!readAdapterPart(c, s, c.m.biasHours)) return false;
+    if (!readAdapterPart(c, s, c.m.biasHours)) return false;  // may learn the zone
   }
   std::string v;
   if (c.done() || !after(c.peek(), "DNS Servers:       ", v))

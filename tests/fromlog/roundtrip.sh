@@ -3,7 +3,7 @@
 # back from it must print that log again, byte for byte; a log in one of
 # the classes docs/from-log.md lists must come back the same up to what the
 # log cannot determine (checked in compare_logs below).
-#   from_log_roundtrip.sh SIM WORKDIR LOG...
+#   roundtrip.sh SIM WORKDIR LOG...
 # Prints one line per log (exact / CLASS / FAIL) and the counts; exits 1 on
 # any FAIL.
 sim=$1; work=$2; shift 2
@@ -20,7 +20,7 @@ for log in "$@"; do
   if [ -f "$again" ] && cmp -s "$log" "$again"; then
     exact=$((exact + 1)); continue
   fi
-  class=$("$(dirname "$0")/from_log_class.sh" "$log" "$again" "$dir/world.toml")
+  class=$("$(dirname "$0")/class.sh" "$log" "$again" "$dir/world.toml")
   if [ -n "$class" ]; then
     echo "CLASS $name: $class"; classed=$((classed + 1))
   else

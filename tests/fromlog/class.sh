@@ -2,7 +2,7 @@
 # Names the documented class (docs/from-log.md) of a log whose round trip is
 # not exact, after checking what that class still promises; prints nothing
 # when the difference is outside every class.
-#   from_log_class.sh ORIGINAL REPLAYED WORLD
+#   class.sh ORIGINAL REPLAYED WORLD
 orig=$1; again=$2; world=$3
 [ -f "$again" ] || exit 0
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT

@@ -1,6 +1,6 @@
 #!/bin/sh
 # The from-log round trip over explorer worlds: runs worlds FIRST..LAST of
-# SEED, keeps each log, and checks them with from_log_roundtrip.sh.
+# SEED, keeps each log, and checks them with roundtrip.sh.
 #   from_log_explore.sh SIM WORKDIR SEED FIRST LAST
 sim=$1; work=$2; seed=$3; first=$4; last=$5
 here=$(dirname "$0")
@@ -16,4 +16,4 @@ while [ "$k" -le "$last" ]; do
 done
 set -- "$work"/logs/*.log
 [ -f "$1" ] || { echo "no explorer world wrote a log"; exit 1; }
-exec "$here/from_log_roundtrip.sh" "$sim" "$work/rt" "$@"
+exec "$here/roundtrip.sh" "$sim" "$work/rt" "$@"
