@@ -98,6 +98,11 @@ bool readNodeLine(Cursor& c, RunTrack& t, bool associating, int& entry) {
       rest[rest.size() - 18] != ' ')
     return fail(c, "expected a \"Node: \" line");
   std::string bssid = rest.substr(rest.size() - 17);
+  for (size_t k = 0; k < 17; k++) {
+    char ch = bssid[k];
+    if (k % 3 == 2 ? ch != '.' : !((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f')))
+      return fail(c, "not a BSSID on the \"Node: \" line");
+  }
   std::string field = rest.substr(0, rest.size() - 18);
   Model& m = c.m;
   entry = entryFor(m, field, bssid);
