@@ -15,8 +15,9 @@ bool scenarioFromLog(const std::string& log, std::string& scenario, std::string&
     // Nothing was written: the run never started.
     m.nicFound = false;
     m.noRun = true;
-    m.choices.push_back("an empty log: the run's thread could not be started (the first "
-                        "thread start fails)");
+    m.choices.push_back(
+        "an empty log: the run's thread could not be started (the first "
+        "thread start fails)");
   } else if (!readLog(log, m, error)) {
     return false;
   }

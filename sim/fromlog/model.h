@@ -11,16 +11,16 @@ namespace sim::fromlog {
 
 // One row of the survey, as printed.
 struct SeenNetwork {
-  std::string ssid;  // 8-bit, as the row shows it
-  std::string bssid; // dotted, as printed
+  std::string ssid;   // 8-bit, as the row shows it
+  std::string bssid;  // dotted, as printed
   bool rssiShown = false;
   long long rssi = 0;
-  int channel = 0;   // 0..13
-  char type = 'O';   // 'O', 'W' or 'A'
-  bool privacy = false; // the key cause was given (an ad hoc network's privacy shows only so)
+  int channel = 0;       // 0..13
+  char type = 'O';       // 'O', 'W' or 'A'
+  bool privacy = false;  // the key cause was given (an ad hoc network's privacy shows only so)
   bool listed = true;
   // Association, filled by the node loop (first network with this SSID).
-  int joinPolls = -1; // -1: never asked; 0: never joined; k: joined at poll k
+  int joinPolls = -1;  // -1: never asked; 0: never joined; k: joined at poll k
 };
 
 struct Renewal {
@@ -28,7 +28,7 @@ struct Renewal {
   int poll = 1;
   std::string address, mask = "255.255.255.0", gateway;
   bool addressKnown = false;
-  bool unused = false; // a renewal made on another network: this entry is never taken
+  bool unused = false;  // a renewal made on another network: this entry is never taken
 };
 
 struct EchoHost {
@@ -39,17 +39,17 @@ struct EchoHost {
 // Per SSID: the lease handed out on joining and what answers there.
 struct NetworkIp {
   std::string ssid;
-  bool leaseKnown = false;       // the address after joining was seen
-  std::string address;           // empty: no DHCP answer
+  bool leaseKnown = false;  // the address after joining was seen
+  std::string address;      // empty: no DHCP answer
   std::string mask = "255.255.255.0", gateway, dhcpServer;
   long long leaseObtained = 0;
-  bool detailsKnown = false;     // mask, gateway, server and lease seen
+  bool detailsKnown = false;  // mask, gateway, server and lease seen
   std::vector<std::string> dns;
   bool dnsKnown = false;
   std::vector<Renewal> renewals;
   std::vector<EchoHost> hosts;
-  std::string dnsHostAddress;    // the address the test host name resolves to
-  std::string subnet;            // a.b.c.d/n, or empty
+  std::string dnsHostAddress;  // the address the test host name resolves to
+  std::string subnet;          // a.b.c.d/n, or empty
   long releaseError = 0;
 };
 
@@ -57,8 +57,8 @@ struct NetworkIp {
 struct AdapterStart {
   bool dhcp = true;
   bool dhcpKnown = false;
-  std::vector<std::pair<std::string, std::string>> addresses; // address, mask
-  std::vector<long> contexts;                                 // -1: assigned by the stack
+  std::vector<std::pair<std::string, std::string>> addresses;  // address, mask
+  std::vector<long> contexts;                                  // -1: assigned by the stack
   std::vector<std::string> gateways;
   std::string dhcpServer;
   long long leaseObtained = 0;
@@ -76,26 +76,26 @@ struct Model {
   bool nicFound = false;
   std::string nicName;
   // [radio]
-  long long itemsReported = -1; // the "APs found" count
+  long long itemsReported = -1;  // the "APs found" count
   std::vector<SeenNetwork> networks;
-  bool startAssociated = false; // "-Current state.... ASSOCIATED"
-  std::string associatedBssid;  // the network it was on, once the first node names it
+  bool startAssociated = false;  // "-Current state.... ASSOCIATED"
+  std::string associatedBssid;   // the network it was on, once the first node names it
   // [ip]
   AdapterStart adapter;
-  bool ipAdapterMissing = false; // "NIC not found in IP configuration."
+  bool ipAdapterMissing = false;  // "NIC not found in IP configuration."
   std::vector<std::string> dnsNoNetwork;
   bool dnsNoNetworkKnown = false;
   std::vector<NetworkIp> ipNetworks;
   std::vector<int> failEcho;
-  int contextFiller = 0; // addresses the stack numbered before the WLAN adapter's
+  int contextFiller = 0;  // addresses the stack numbered before the WLAN adapter's
   // What the log left open and the value taken for it, one sentence each.
   std::vector<std::string> choices;
-  std::vector<std::pair<size_t, std::string>> inferred; // from which line, what
-  bool complete = true;     // ends with the closing lines
-  bool headDropped = false; // the oldest lines are missing
+  std::vector<std::pair<size_t, std::string>> inferred;  // from which line, what
+  bool complete = true;                                  // ends with the closing lines
+  bool headDropped = false;                              // the oldest lines are missing
   bool zoneFromLease = false;
   bool lfOnly = false;
-  bool noRun = false; // an empty log
+  bool noRun = false;  // an empty log
 };
 
 }  // namespace sim::fromlog

@@ -18,14 +18,14 @@ bool readClock(Cursor& c) {
   int mo, d, y, h, mi, s, gh, gm;
   char tail[8] = {0};
   const std::string& l = c.peek();
-  if (std::sscanf(l.c_str(), "%d/%2d/%2d %d:%2d:%2d local, %d:%2d GMT%7s", &mo, &d, &y, &h, &mi,
-                  &s, &gh, &gm, tail) != 8 ||
-      gm != mi || l.empty() || l.back() != ' ' || mo < 1 || mo > 12 || d < 1 || d > 31 ||
-      h < 0 || h > 23 || mi > 59 || s > 59 || y < 0 || y > 99)
+  if (std::sscanf(l.c_str(), "%d/%2d/%2d %d:%2d:%2d local, %d:%2d GMT%7s", &mo, &d, &y, &h, &mi, &s,
+                  &gh, &gm, tail) != 8 ||
+      gm != mi || l.empty() || l.back() != ' ' || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 ||
+      h > 23 || mi > 59 || s > 59 || y < 0 || y > 99)
     return fail(c, "not a clock line");
   char again[64];
-  std::snprintf(again, sizeof again, "%d/%02d/%02d %d:%02d:%02d local, %d:%02d GMT ", mo, d, y,
-                h, mi, s, gh, gm);
+  std::snprintf(again, sizeof again, "%d/%02d/%02d %d:%02d:%02d local, %d:%02d GMT ", mo, d, y, h,
+                mi, s, gh, gm);
   if (l != again) return fail(c, "not a clock line");
   Model& m = c.m;
   m.month = mo, m.day = d, m.year = 2000 + y, m.hour = h, m.minute = mi, m.second = s;
@@ -35,8 +35,9 @@ bool readClock(Cursor& c) {
   m.biasHours = (gh - h + 24) % 24;
   if (m.biasHours > 12) m.biasHours -= 24;
   m.choices.push_back("the century (the clock line shows two digits): 20xx");
-  m.choices.push_back("the time zone: whole hours in bias alone, daylight_bias 0 (the log "
-                      "shows their sum, within a day)");
+  m.choices.push_back(
+      "the time zone: whole hours in bias alone, daylight_bias 0 (the log "
+      "shows their sum, within a day)");
   c.at++;
   return true;
 }
@@ -52,8 +53,9 @@ bool readNic(Cursor& c) {
   if (l == "-Searching for NDIS WLAN NIC.....") {
     c.at++;
     if (!expectLine(c, "Not found.")) return false;
-    c.m.choices.push_back("no 802.11 binding: the driver has none (the log shows only that none "
-                          "answered the adapter test)");
+    c.m.choices.push_back(
+        "no 802.11 binding: the driver has none (the log shows only that none "
+        "answered the adapter test)");
     return true;
   }
   if (l != "-Searching for NDIS WLAN NIC.....OK") return fail(c, "not the NIC search");

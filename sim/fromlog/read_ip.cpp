@@ -8,7 +8,7 @@ namespace sim::fromlog {
 namespace {
 
 struct Snapshot {
-  bool adapter = false; // the "-Connection data:" part was there
+  bool adapter = false;  // the "-Connection data:" part was there
   std::vector<std::pair<std::string, std::string>> addresses;
   std::vector<std::string> gateways;
   bool dhcp = false;
@@ -50,9 +50,12 @@ void zoneFromLease(Model& m, const Snapshot& s, const std::string& text, int& bi
       s.addresses[0].first != "0.0.0.0")
     return;
   int h;
-  if (std::sscanf(text.c_str(), "1/01/70 %d:00:00 local", &h) == 1 && h <= 12) biasHours = -h;
-  else if (std::sscanf(text.c_str(), "12/31/69 %d:00:00 local", &h) == 1 && h >= 12) biasHours = 24 - h;
-  else return;
+  if (std::sscanf(text.c_str(), "1/01/70 %d:00:00 local", &h) == 1 && h <= 12)
+    biasHours = -h;
+  else if (std::sscanf(text.c_str(), "12/31/69 %d:00:00 local", &h) == 1 && h >= 12)
+    biasHours = 24 - h;
+  else
+    return;
   m.biasHours = biasHours;
   m.zoneFromLease = true;
   m.choices.push_back("the time zone from a lease time of moment 0");
@@ -87,7 +90,8 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
     return fail(c, "expected the DHCP server");
   c.at++;
   if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c.m, s, v, biasHours);
-  if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) || !leaseSeconds(v, biasHours, s.lease))
+  if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) ||
+      !leaseSeconds(v, biasHours, s.lease))
     return fail(c, "not a lease time this log's time zone can give");
   c.at++;
   return true;

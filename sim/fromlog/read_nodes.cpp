@@ -121,7 +121,8 @@ bool readNodeLine(Cursor& c, RunTrack& t, bool associating, int& entry) {
   if (entry < 0) {
     // The adapter was on a network the scan did not list: the line shows
     // no SSID and the BSSID the adapter reported.
-    if (associating || field != std::string(18, ' ') || !(m.startAssociated && m.associatedBssid.empty()))
+    if (associating || field != std::string(18, ' ') ||
+        !(m.startAssociated && m.associatedBssid.empty()))
       return fail(c, "a node the survey did not list");
     SeenNetwork n;
     n.listed = false;
@@ -152,9 +153,7 @@ bool readNodeLeft(Cursor& c) {
 }  // namespace
 
 // The failed-node bookkeeping: the connection data and the count.
-bool readNodeFailed(Cursor& c, RunTrack& t) {
-  return readConnectionData(c, t) && readNodeLeft(c);
-}
+bool readNodeFailed(Cursor& c, RunTrack& t) { return readConnectionData(c, t) && readNodeLeft(c); }
 
 bool readNodes(Cursor& c) {
   RunTrack t;

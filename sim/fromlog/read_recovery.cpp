@@ -58,9 +58,10 @@ bool readRenewal(Cursor& c, RunTrack& t, const std::string& rest, bool& valid) {
              wholeNumber(tail.substr(11, 2), secs) && secs == 2 * (long long)(dots - 1)) {
     r.kind = Renewal::Valid, r.poll = int(dots), valid = true, second = false;
   } else if (tail == "Renew Error: Got an APIPA" && dots >= 1) {
-    r.kind = Renewal::Apipa, r.poll = int(dots), r.address = "169.254.23.17", r.mask = "255.255.0.0";
-  } else if ((tail == "Renew Error" && dots == 8) || (tail.empty() && c.lastPartial &&
-                                                       c.at + 1 == c.lines.size())) {
+    r.kind = Renewal::Apipa, r.poll = int(dots), r.address = "169.254.23.17",
+    r.mask = "255.255.0.0";
+  } else if ((tail == "Renew Error" && dots == 8) ||
+             (tail.empty() && c.lastPartial && c.at + 1 == c.lines.size())) {
     // Eight polls without an address; or the log was cut during the polls.
     r.kind = Renewal::Nothing, second = false;
   } else {
@@ -128,7 +129,8 @@ bool readReleaseAndRenew(Cursor& c, RunTrack& t, bool& valid) {
   std::string renewing;
   if (!readRelease(c, t, renewing)) return false;
   if (renewing.empty()) {
-    if (c.done() || !after(c.peek(), "     Renewing ", renewing)) return fail(c, "expected a renewal");
+    if (c.done() || !after(c.peek(), "     Renewing ", renewing))
+      return fail(c, "expected a renewal");
   }
   return readRenewal(c, t, renewing, valid);
 }

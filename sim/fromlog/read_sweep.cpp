@@ -7,8 +7,8 @@
 namespace sim::fromlog {
 namespace {
 
-constexpr int SWEEP_DOTS = 31;   // 30 host octets and the line's end
-constexpr int SUBNETS = 32;      // probes per dot, 1 ms apart
+constexpr int SWEEP_DOTS = 31;  // 30 host octets and the line's end
+constexpr int SUBNETS = 32;     // probes per dot, 1 ms apart
 constexpr long ECHO_TIMEOUT = 1000;
 
 // The probe's launch, in ms after the first dot, for 192.168.S.H; -1 when
@@ -63,10 +63,12 @@ bool placeAnswers(Cursor& c, RunTrack& t, const std::vector<Answer>& answers) {
         for (const EchoHost& h : n.hosts) used |= h.address == target(int(launch));
       }
       probed = target(int(launch)), from_ = a.address;
-      c.m.choices.push_back("the sweep answer from " + a.address + " made by the probe of " + probed);
+      c.m.choices.push_back("the sweep answer from " + a.address + " made by the probe of " +
+                            probed);
     }
     if (at >= to || !fits(launch, at)) {
-      notMadeAgain(c.m, a.line, "the sweep answer from " + a.address + " cannot come where it shows");
+      notMadeAgain(c.m, a.line,
+                   "the sweep answer from " + a.address + " cannot come where it shows");
       continue;
     }
     last = at;
@@ -129,8 +131,8 @@ bool readSweep(Cursor& c, RunTrack& t) {
   if (c.peek() == "     IP Address Deletetion failed.") {
     notMadeAgain(c, "the sweep's address could not be deleted");
     t.pendingAddress = false;
-  }
-  else if (c.peek() != "     IP Address Deleted.") return fail(c, "expected the sweep's address deletion");
+  } else if (c.peek() != "     IP Address Deleted.")
+    return fail(c, "expected the sweep's address deletion");
   c.at++;
   return expectLine(c, "     No valid Internet gateway found.");
 }

@@ -72,8 +72,7 @@ bool readDns(Cursor& c, RunTrack& t, bool& ok) {
   if (rest == "ERROR") {
     t.echoes.push_back({EchoEvent::Dns, t.cur, false, 1});
     return expectLine(c, "   Incorrect DNS. Check it.") &&
-           expectLine(c, "   Try setting fixed DNS on adapter properties.") &&
-           readNodeFailed(c, t);
+           expectLine(c, "   Try setting fixed DNS on adapter properties.") && readNodeFailed(c, t);
   }
   long rtt;
   std::string piece;
@@ -112,11 +111,14 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   m.adapter.dhcp = false, m.adapter.dhcpKnown = true;
   t.src = RunTrack::Initial, t.pendingAddress = false;
   std::string a, mask, gw;
-  if (c.done() || !after(c.peek(), "IP Address:        ", a)) return fail(c, "expected the address");
+  if (c.done() || !after(c.peek(), "IP Address:        ", a))
+    return fail(c, "expected the address");
   c.at++;
-  if (c.done() || !after(c.peek(), "IP Mask:           ", mask)) return fail(c, "expected the mask");
+  if (c.done() || !after(c.peek(), "IP Mask:           ", mask))
+    return fail(c, "expected the mask");
   c.at++;
-  if (c.done() || !after(c.peek(), "Gateway:           ", gw)) return fail(c, "expected the gateway");
+  if (c.done() || !after(c.peek(), "Gateway:           ", gw))
+    return fail(c, "expected the gateway");
   c.at++;
   if (!m.adapter.seen) {
     m.adapter.addresses = {{a, mask}};
@@ -126,8 +128,9 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   bool ok;
   if (!readInternet(c, t, ok)) return false;
   if (ok) return readDns(c, t, success);
-  return expectLine(c, "ERROR") && readNoInternet(c, t, "Fixed IP but no internet Connection. Check:",
-                                                 "   Check valid WEP / WPA key");
+  return expectLine(c, "ERROR") &&
+         readNoInternet(
+             c, t, "Fixed IP but no internet Connection. Check:", "   Check valid WEP / WPA key");
 }
 
 bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
@@ -145,7 +148,8 @@ bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
   bool valid = false;
   if (!readRecovery(c, t, valid)) return false;
   if (!valid) return readNoValidAddress(c, t);
-  if (!c.done() && startsWith(c.peek(), "-Testing DNS resolution....")) return readDns(c, t, success);
+  if (!c.done() && startsWith(c.peek(), "-Testing DNS resolution...."))
+    return readDns(c, t, success);
   if (c.done() || !after(c.peek(), "     Got valid IP Add.:", a))
     return fail(c, "expected the repaired address");
   observeAddress(c.m, t, a);
@@ -154,8 +158,8 @@ bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
   if (!readInternet(c, t, ok)) return false;
   if (ok) return readDns(c, t, success);
   (void)tested;
-  return readNoInternet(c, t, "Valid IP but no internet connection. Check:",
-                        "   Valid WEP / WPA key");
+  return readNoInternet(c, t,
+                        "Valid IP but no internet connection. Check:", "   Valid WEP / WPA key");
 }
 
 }  // namespace

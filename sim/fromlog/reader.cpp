@@ -65,14 +65,16 @@ bool wholeNumber(const std::string& text, long long& value) {
   if (i == text.size() || text.size() - i > 12) return false;
   char* end = nullptr;
   value = std::strtoll(text.c_str() + i, &end, 10);
-  return *end == 0 && end != text.c_str() + i && (text[i] == '-' || (text[i] >= '0' && text[i] <= '9'));
+  return *end == 0 && end != text.c_str() + i &&
+         (text[i] == '-' || (text[i] >= '0' && text[i] <= '9'));
 }
 
 bool readClosing(Cursor& c) {
   if (c.done()) return fail(c, "the log ends before the closing lines");
   if (c.peek() != " ") return fail(c, "expected the closing lines");
   c.at++;
-  if (c.done() || c.peek() != "Tap screen to exit. ") return fail(c, "expected \"Tap screen to exit. \"");
+  if (c.done() || c.peek() != "Tap screen to exit. ")
+    return fail(c, "expected \"Tap screen to exit. \"");
   c.at++;
   if (!c.done()) return fail(c, "a line after the closing lines");
   return true;
@@ -91,8 +93,9 @@ bool resync(Cursor& c) {
   m.itemsReported = 0;
   m.choices.push_back("the oldest lines were dropped: the lines before line " +
                       std::to_string(k + 1) + " are not made again");
-  m.choices.push_back("the clock, the NIC name (WLAN1) and the survey rows of the nodes the "
-                      "kept lines name (RSSI -60, channel 6); no other networks");
+  m.choices.push_back(
+      "the clock, the NIC name (WLAN1) and the survey rows of the nodes the "
+      "kept lines name (RSSI -60, channel 6); no other networks");
   c.at = k;
   return true;
 }
@@ -152,8 +155,8 @@ void pickSubnets(Model& m, const RunTrack& t) {
     uint32_t mask = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
     uint32_t net = inside[0] & mask;
     m.ipNetworks[i].subnet = std::to_string(net >> 24) + "." + std::to_string(net >> 16 & 255) +
-                             "." + std::to_string(net >> 8 & 255) + "." + std::to_string(net & 255) +
-                             "/" + std::to_string(bits);
+                             "." + std::to_string(net >> 8 & 255) + "." +
+                             std::to_string(net & 255) + "/" + std::to_string(bits);
   }
 }
 

@@ -22,8 +22,8 @@ struct Cursor {
   const std::vector<std::string>& lines;
   size_t at = 0;
   Model& m;
-  bool lastPartial = false; // the last line has no line end
-  std::string error;        // "line N: ..." once a line could not be placed
+  bool lastPartial = false;  // the last line has no line end
+  std::string error;         // "line N: ..." once a line could not be placed
 
   bool done() const { return at >= lines.size(); }
   const std::string& peek() const { return lines[at]; }
@@ -38,9 +38,9 @@ bool after(const std::string& s, const std::string& prefix, std::string& rest);
 // A decimal number that fills `text` (blanks before it allowed).
 bool wholeNumber(const std::string& text, long long& value);
 
-bool readHead(Cursor& c);    // banner to the survey's "-Current state...."
-bool readNodes(Cursor& c);   // the node loop
-bool readClosing(Cursor& c); // " " and "Tap screen to exit. "
+bool readHead(Cursor& c);     // banner to the survey's "-Current state...."
+bool readNodes(Cursor& c);    // the node loop
+bool readClosing(Cursor& c);  // " " and "Tap screen to exit. "
 
 // The node loop's parts (read_ip.cpp, read_tests.cpp).
 struct RunTrack;

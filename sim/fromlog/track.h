@@ -12,9 +12,9 @@ namespace sim::fromlog {
 
 struct EchoEvent {
   enum Kind { Internet, Dns, Sweep } kind = Internet;
-  int net = -1;    // index into Model::ipNetworks, -1: on no listed network
-  bool ok = false; // answered
-  int count = 1;   // requests (a sweep's probes)
+  int net = -1;     // index into Model::ipNetworks, -1: on no listed network
+  bool ok = false;  // answered
+  int count = 1;    // requests (a sweep's probes)
 };
 
 // An answered test: the network, and the address and gateway the adapter held.
@@ -25,20 +25,20 @@ struct Reach {
 };
 
 struct RunTrack {
-  int cur = -1;   // network the adapter is on (index into Model::ipNetworks)
-  int entry = -1; // the node's survey row (index into Model::networks)
+  int cur = -1;    // network the adapter is on (index into Model::ipNetworks)
+  int entry = -1;  // the node's survey row (index into Model::networks)
   // Where the adapter's present address came from.
   enum Source { Initial, Join, Renew, Released } src = Initial;
   int srcNet = -1, srcRenewal = -1;
-  bool pendingAddress = false; // the next address seen is the source's
-  int leaseNet = -1;           // whose server and lease the adapter shows (-1: its own)
-  int dynamicContexts = 0;     // addresses the stack has numbered during the run
-  int srcContext = -1;         // the present address's number among them (-1: initial)
+  bool pendingAddress = false;  // the next address seen is the source's
+  int leaseNet = -1;            // whose server and lease the adapter shows (-1: its own)
+  int dynamicContexts = 0;      // addresses the stack has numbered during the run
+  int srcContext = -1;          // the present address's number among them (-1: initial)
   std::vector<std::pair<int, long>> contextsSeen;
-  std::vector<size_t> contextLines; // where each was seen
+  std::vector<size_t> contextLines;  // where each was seen
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
-  int renewals = 0;            // renewal requests so far (the stack counts them run-wide)
+  int renewals = 0;  // renewal requests so far (the stack counts them run-wide)
 };
 
 // A line the reader placed but whose cause the scenario cannot give again:

@@ -69,22 +69,27 @@ void head(std::string& o, const Model& m) {
 
 void radioNetwork(std::string& o, const SeenNetwork& n) {
   o += "\n[[radio.network]]\nssid = " + quoted(n.ssid) + "\nbssid = \"" + colons(n.bssid) + "\"\n";
-  if (n.rssiShown) o += "rssi = " + std::to_string(n.rssi) + "\n";
-  else o += "rssi = -95   # not shown: -90 or weaker; -95 chosen\n";
-  if (n.channel == 0) o += "ds_config = 0   # shown as channel 0 (outside 1-13); 0 chosen\n";
-  else o += "channel = " + std::to_string(n.channel) + "\n";
+  if (n.rssiShown)
+    o += "rssi = " + std::to_string(n.rssi) + "\n";
+  else
+    o += "rssi = -95   # not shown: -90 or weaker; -95 chosen\n";
+  if (n.channel == 0)
+    o += "ds_config = 0   # shown as channel 0 (outside 1-13); 0 chosen\n";
+  else
+    o += "channel = " + std::to_string(n.channel) + "\n";
   if (n.type == 'W' || n.privacy) o += "privacy = 1\n";
   if (n.type == 'A') o += "mode = \"ibss\"\n";
   if (!n.listed) o += "listed = false\n";
-  if (n.joinPolls == 0) o += "joins = false   # eight polls without association\n";
-  else if (n.joinPolls > 0) o += "join_polls = " + std::to_string(n.joinPolls) + "\n";
+  if (n.joinPolls == 0)
+    o += "joins = false   # eight polls without association\n";
+  else if (n.joinPolls > 0)
+    o += "join_polls = " + std::to_string(n.joinPolls) + "\n";
 }
 
 void radio(std::string& o, const Model& m) {
   if (!m.nicFound || m.itemsReported < 0) return;
   o += "\n[radio]\n";
-  if (!m.associatedBssid.empty())
-    o += "associated = \"" + colons(m.associatedBssid) + "\"\n";
+  if (!m.associatedBssid.empty()) o += "associated = \"" + colons(m.associatedBssid) + "\"\n";
   size_t listed = 0;
   for (const SeenNetwork& n : m.networks) listed += n.listed;
   if (m.itemsReported != (long long)listed)
@@ -109,7 +114,8 @@ void adapter(std::string& o, const Model& m) {
     o += "\n# Addresses the stack numbered before the run's own, so that the contexts\n";
     o += "# the release lines show come out the same; their adapter is not the NIC.\n";
     o += "[[ip.adapter]]\nname = \"(numbering)\"\nindex = 9\ndhcp = false\n";
-    for (int i = 0; i < m.contextFiller; i++) o += "[[ip.adapter.address]]\naddress = \"0.0.0.0\"\n";
+    for (int i = 0; i < m.contextFiller; i++)
+      o += "[[ip.adapter.address]]\naddress = \"0.0.0.0\"\n";
   }
 }
 
@@ -117,10 +123,11 @@ void renewal(std::string& o, const Renewal& r) {
   static const char* const KIND[] = {"valid", "apipa", "nothing", "refused"};
   o += "[[ip.network.renewal]]\nresult = \"" + std::string(KIND[r.kind]) + "\"\n";
   if (r.unused) return void(o += "# (this renewal was made on another network)\n");
-  if (r.kind == Renewal::Refused) return void(o += "# the error code is not in the log: 1231 chosen\n");
+  if (r.kind == Renewal::Refused)
+    return void(o += "# the error code is not in the log: 1231 chosen\n");
   if (r.kind == Renewal::Nothing) return;
-  o += "poll = " + std::to_string(r.poll) + "\naddress = " + quoted(r.address) + "\nmask = " +
-       quoted(r.mask) + "\n";
+  o += "poll = " + std::to_string(r.poll) + "\naddress = " + quoted(r.address) +
+       "\nmask = " + quoted(r.mask) + "\n";
   if (r.kind == Renewal::Valid && !r.gateway.empty()) o += "gateway = " + quoted(r.gateway) + "\n";
 }
 
@@ -140,13 +147,15 @@ void ipNetwork(std::string& o, const NetworkIp& n) {
   if (n.releaseError) o += "release_error = " + std::to_string(n.releaseError) + "\n";
   for (const Renewal& r : n.renewals) renewal(o, r);
   for (const EchoHost& h : n.hosts) {
-    o += "[[ip.network.host]]\naddress = " + quoted(h.address) + "\nrtt = " + std::to_string(h.rtt) + "\n";
+    o += "[[ip.network.host]]\naddress = " + quoted(h.address) +
+         "\nrtt = " + std::to_string(h.rtt) + "\n";
     if (!h.replyFrom.empty() && h.replyFrom != h.address)
       o += "reply_from = " + quoted(h.replyFrom) + "\n";
   }
   if (!n.dnsHostAddress.empty())
     o += "# The name's address is not in the log: chosen.\n[[ip.network.name]]\n"
-         "name = \"www.google.com\"\naddresses = [" + quoted(n.dnsHostAddress) + "]\n";
+         "name = \"www.google.com\"\naddresses = [" +
+         quoted(n.dnsHostAddress) + "]\n";
 }
 
 }  // namespace
@@ -161,7 +170,8 @@ std::string writeScenario(const Model& m) {
   if (!m.failEcho.empty()) {
     o += "# Echoes the log shows unanswered on networks where the same host answers:\n";
     o += "# refused at once instead of timing out (the log cannot tell which).\nfail_echo = [";
-    for (size_t i = 0; i < m.failEcho.size(); i++) o += (i ? ", " : "") + std::to_string(m.failEcho[i]);
+    for (size_t i = 0; i < m.failEcho.size(); i++)
+      o += (i ? ", " : "") + std::to_string(m.failEcho[i]);
     o += "]\n";
   }
   if (m.nicFound && !m.ipAdapterMissing) adapter(o, m);
