@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang and runs each for a bounded time
-# over its seed corpus: QV_FUZZ_SECONDS each (8 by default, so that the six
+# over its seed corpus: QV_FUZZ_SECONDS each (8 by default, so that the seven
 # targets take under a minute in `make test`; raise it for a longer hunt).
 set -e
 dir=${1:-build/fuzz}

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "explore/explore.h"
+#include "fromlog/fromlog.h"
 #include "harness/host.h"
 #include "harness/outputs.h"
 #include "harness/run.h"
@@ -60,6 +61,7 @@ struct Options {
   bool exploring = false;
   unsigned long long worldOfRun = 0;
   bool helpAsked = false, versionAsked = false;
+  std::string fromLog, scenarioOut;  // --from-log, --scenario-out
 };
 
 // One command-line option: its name, its value's name (none: a flag), its
@@ -194,6 +196,20 @@ const std::vector<Option>& options() {
        Scope::Explore,
        [](Options& o, const std::string& v) -> std::string {
          return count(v, "a run number", 1, 1000000, o.worldOfRun);
+       }},
+      {"--from-log", "FIELD.log",
+       "read a device's log and write a scenario that prints it again (with --scenario-out)",
+       Scope::Both,
+       [](Options& o, const std::string& v) -> std::string {
+         if (v.empty()) return "needs a file";
+         o.fromLog = v;
+         return "";
+       }},
+      {"--scenario-out", "WORLD.toml", "where --from-log writes the scenario", Scope::Both,
+       [](Options& o, const std::string& v) -> std::string {
+         if (v.empty()) return "needs a file";
+         o.scenarioOut = v;
+         return "";
        }},
       {"--help", nullptr, "this text", Scope::Both,
        [](Options& o, const std::string&) -> std::string {
@@ -337,6 +353,12 @@ int parseOptions(int argc, char** argv, Options& o) {
   }
   if (o.exploring && o.commandLineGiven) return refuse("-- COMMAND LINE is not for --explore");
   if (o.worldOfRun && given.size() > 2) return refuse("--world takes only --explore");
+  if (!o.fromLog.empty() || !o.scenarioOut.empty()) {
+    if (o.fromLog.empty() || o.scenarioOut.empty())
+      return refuse("--from-log and --scenario-out go together");
+    if (given.size() > 2 || o.commandLineGiven)
+      return refuse("--from-log takes only --scenario-out");
+  }
   return -1;
 }
 
@@ -421,6 +443,7 @@ int main(int argc, char** argv) {
   Options o;
   o.run.root = "device";
   if (int code = parseOptions(argc, argv, o); code >= 0) return code;
+  if (!o.fromLog.empty()) return sim::fromlog::fromLogMain(o.fromLog, o.scenarioOut);
   if (o.exploring && o.worldOfRun) {
     std::fputs(sim::exploreWorld(o.explore.seed, o.worldOfRun).c_str(), stdout);
     return 0;

@@ -1,0 +1,101 @@
+// What a field log tells about the world it came from, and what had to be
+// chosen where it tells nothing. The reader fills it line by line; the
+// writer turns it into a scenario.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim::fromlog {
+
+// One row of the survey, as printed.
+struct SeenNetwork {
+  std::string ssid;   // 8-bit, as the row shows it
+  std::string bssid;  // dotted, as printed
+  bool rssiShown = false;
+  long long rssi = 0;
+  int channel = 0;       // 0..13
+  char type = 'O';       // 'O', 'W' or 'A'
+  bool privacy = false;  // the key cause was given (an ad hoc network's privacy shows only so)
+  bool listed = true;
+  // Association, filled by the node loop (first network with this SSID).
+  int joinPolls = -1;  // -1: never asked; 0: never joined; k: joined at poll k
+};
+
+struct Renewal {
+  enum Kind { Valid, Apipa, Nothing, Refused } kind = Valid;
+  int poll = 1;
+  std::string address, mask = "255.255.255.0", gateway;
+  bool addressKnown = false;
+  bool unused = false;  // a renewal made on another network: this entry is never taken
+};
+
+struct EchoHost {
+  std::string address, replyFrom;
+  long rtt = 1;
+};
+
+// Per SSID: the lease handed out on joining and what answers there.
+struct NetworkIp {
+  std::string ssid;
+  bool leaseKnown = false;  // the address after joining was seen
+  std::string address;      // empty: no DHCP answer
+  std::string mask = "255.255.255.0", gateway, dhcpServer;
+  long long leaseObtained = 0;
+  bool detailsKnown = false;  // mask, gateway, server and lease seen
+  std::vector<std::string> dns;
+  bool dnsKnown = false;
+  std::vector<Renewal> renewals;
+  std::vector<EchoHost> hosts;
+  std::string dnsHostAddress;  // the address the test host name resolves to
+  std::string subnet;          // a.b.c.d/n, or empty
+  long releaseError = 0;
+};
+
+// The WLAN adapter's IP configuration before any join.
+struct AdapterStart {
+  bool dhcp = true;
+  bool dhcpKnown = false;
+  std::vector<std::pair<std::string, std::string>> addresses;  // address, mask
+  std::vector<long> contexts;                                  // -1: assigned by the stack
+  std::vector<std::string> gateways;
+  std::string dhcpServer;
+  long long leaseObtained = 0;
+  bool seen = false;
+};
+
+struct Model {
+  // [clock]
+  int month = 12, day = 7, year = 2026, hour = 9, minute = 30, second = 0;
+  int biasHours = 0;
+  // [system]
+  std::string commandLine;
+  std::vector<std::pair<long, std::string>> messages;
+  // [driver]: the NIC name, or none found.
+  bool nicFound = false;
+  std::string nicName;
+  // [radio]
+  long long itemsReported = -1;  // the "APs found" count
+  std::vector<SeenNetwork> networks;
+  bool startAssociated = false;  // "-Current state.... ASSOCIATED"
+  std::string associatedBssid;   // the network it was on, once the first node names it
+  // [ip]
+  AdapterStart adapter;
+  bool ipAdapterMissing = false;  // "NIC not found in IP configuration."
+  std::vector<std::string> dnsNoNetwork;
+  bool dnsNoNetworkKnown = false;
+  std::vector<NetworkIp> ipNetworks;
+  std::vector<int> failEcho;
+  int contextFiller = 0;  // addresses the stack numbered before the WLAN adapter's
+  // What the log left open and the value taken for it, one sentence each.
+  std::vector<std::string> choices;
+  std::vector<std::pair<size_t, std::string>> inferred;  // from which line, what
+  bool complete = true;                                  // ends with the closing lines
+  bool headDropped = false;                              // the oldest lines are missing
+  bool zoneFromLease = false;
+  bool lfOnly = false;
+  bool noRun = false;  // an empty log
+};
+
+}  // namespace sim::fromlog

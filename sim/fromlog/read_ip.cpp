@@ -1,0 +1,206 @@
+// The connection data, and what each report tells about where the adapter's
+// address came from.
+#include <cstdio>
+
+#include "fromlog/track.h"
+
+namespace sim::fromlog {
+namespace {
+
+struct Snapshot {
+  bool adapter = false;  // the "-Connection data:" part was there
+  std::vector<std::pair<std::string, std::string>> addresses;
+  std::vector<std::string> gateways;
+  bool dhcp = false;
+  std::string server;
+  long long lease = 0;
+  std::vector<std::string> dns;
+};
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+long long daysFromCivil(long long y, int m, int d) {
+  y -= m <= 2;
+  long long era = (y >= 0 ? y : y - 399) / 400;
+  long long yoe = y - era * 400;
+  long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+// "   Lease Obtained: M/DD/YY h:MM:SS local" back to seconds since 1970: the
+// program moves the moment itself by the whole hours of the time zone.
+bool leaseSeconds(const std::string& text, int biasHours, long long& t) {
+  int mo, d, y, h, mi, s;
+  if (std::sscanf(text.c_str(), "%d/%2d/%2d %d:%2d:%2d local", &mo, &d, &y, &h, &mi, &s) != 6)
+    return false;
+  char again[64];
+  std::snprintf(again, sizeof again, "%d/%02d/%02d %d:%02d:%02d local", mo, d, y, h, mi, s);
+  if (text != again || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59)
+    return false;
+  // A signed 32-bit count of seconds reaches from 1901 to 2038.
+  long long year = y <= 37 ? 2000 + y : 1900 + y;
+  t = daysFromCivil(year, mo, d) * 86400 + (h + biasHours) * 3600LL + mi * 60 + s;
+  return t >= -2147483648LL && t <= 2147483647LL;
+}
+
+// Without the clock line (dropped with the oldest lines) the zone shows in
+// the lease time of an adapter that got no lease: that moment is 0.
+void zoneFromLease(Model& m, const Snapshot& s, const std::string& text, int& biasHours) {
+  if (!m.headDropped || m.zoneFromLease || !s.server.empty() || s.addresses.size() != 1 ||
+      s.addresses[0].first != "0.0.0.0")
+    return;
+  int h;
+  if (std::sscanf(text.c_str(), "1/01/70 %d:00:00 local", &h) == 1 && h <= 12)
+    biasHours = -h;
+  else if (std::sscanf(text.c_str(), "12/31/69 %d:00:00 local", &h) == 1 && h >= 12)
+    biasHours = 24 - h;
+  else
+    return;
+  m.biasHours = biasHours;
+  m.zoneFromLease = true;
+  m.choices.push_back("the time zone from a lease time of moment 0");
+}
+
+bool numbered(const std::string& l, const char* format, int n, std::string& value) {
+  char head[40];
+  std::snprintf(head, sizeof head, format, n);
+  return after(l, head, value);
+}
+
+bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
+  std::string v, mask;
+  for (int i = 0; !c.done() && numbered(c.peek(), "IP Address %d:      ", i, v); i++) {
+    c.at++;
+    if (c.done() || !numbered(c.peek(), "IP Mask %d:         ", i, mask))
+      return fail(c, "expected the address's mask");
+    s.addresses.push_back({v, mask});
+    c.at++;
+  }
+  for (int i = 0; !c.done() && numbered(c.peek(), "Gateway %d:         ", i, v); i++, c.at++)
+    s.gateways.push_back(v);
+  if (c.done()) return fail(c, "the log ends inside the connection data");
+  if (c.peek() == "DHCP Enabled: No") {
+    c.at++;
+    return true;
+  }
+  if (c.peek() != "DHCP Enabled:      Yes") return fail(c, "expected the DHCP line");
+  s.dhcp = true;
+  c.at++;
+  if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server))
+    return fail(c, "expected the DHCP server");
+  c.at++;
+  if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c.m, s, v, biasHours);
+  if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) ||
+      !leaseSeconds(v, biasHours, s.lease))
+    return fail(c, "not a lease time this log's time zone can give");
+  c.at++;
+  return true;
+}
+
+std::vector<std::string> dropEmpty(const std::vector<std::string>& v) {
+  std::vector<std::string> out;
+  for (const std::string& s : v)
+    if (!s.empty()) out.push_back(s);
+  return out;
+}
+
+void applyAdapter(Model& m, RunTrack& t, const Snapshot& s) {
+  if (!m.adapter.dhcpKnown) m.adapter.dhcp = s.dhcp, m.adapter.dhcpKnown = true;
+  std::string first = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].first;
+  std::string firstMask = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].second;
+  std::string gateway = s.gateways.empty() ? "" : s.gateways[0];
+  if (t.pendingAddress) observeAddress(m, t, first);
+  for (Reach& r : t.reached)
+    if (r.address.empty()) r.address = first, r.gateway = gateway;
+  if (t.src == RunTrack::Initial && !m.adapter.seen) {
+    m.adapter.seen = true;
+    m.adapter.addresses.clear();
+    for (const auto& a : s.addresses)
+      if (a.first != "0.0.0.0" || s.addresses.size() > 1) m.adapter.addresses.push_back(a);
+    m.adapter.contexts.assign(m.adapter.addresses.size(), -1);
+    m.adapter.gateways = dropEmpty(s.gateways);
+    m.adapter.dhcpServer = s.server;
+    m.adapter.leaseObtained = s.lease;
+  } else if (t.src == RunTrack::Join && t.srcNet >= 0) {
+    NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
+    if (!n.detailsKnown) {
+      n.detailsKnown = true;
+      if (first != "0.0.0.0") n.mask = firstMask;
+      n.gateway = gateway;
+      n.dhcpServer = s.server;
+      n.leaseObtained = s.lease;
+    }
+  } else if (t.src == RunTrack::Renew && t.srcNet >= 0) {
+    NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
+    Renewal& r = n.renewals[size_t(t.srcRenewal)];
+    if (r.kind == Renewal::Valid || r.kind == Renewal::Apipa) r.mask = firstMask;
+    if (r.kind == Renewal::Valid) {
+      r.gateway = gateway;
+      if (!n.detailsKnown) n.dhcpServer = s.server, n.leaseObtained = s.lease;
+    }
+  }
+}
+
+}  // namespace
+
+void notMadeAgain(Model& m, size_t line, const std::string& what) {
+  m.inferred.push_back({line, what});
+}
+
+int networkFor(Model& m, const std::string& ssid) {
+  for (size_t i = 0; i < m.ipNetworks.size(); i++)
+    if (m.ipNetworks[i].ssid == ssid) return int(i);
+  NetworkIp n;
+  n.ssid = ssid;
+  m.ipNetworks.push_back(n);
+  return int(m.ipNetworks.size() - 1);
+}
+
+void observeAddress(Model& m, RunTrack& t, const std::string& address) {
+  if (!t.pendingAddress) return;
+  t.pendingAddress = false;
+  bool some = address != "0.0.0.0";
+  if (t.src == RunTrack::Join && t.srcNet >= 0) {
+    NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
+    if (!n.leaseKnown) n.leaseKnown = true, n.address = some ? address : "";
+    if (some) t.srcContext = t.dynamicContexts++;
+  } else if (t.src == RunTrack::Renew && t.srcNet >= 0) {
+    Renewal& r = m.ipNetworks[size_t(t.srcNet)].renewals[size_t(t.srcRenewal)];
+    r.addressKnown = true;
+    r.address = address;
+    if (r.kind == Renewal::Nothing && some) r.kind = Renewal::Valid, r.poll = 1;
+    if (r.kind != Renewal::Nothing && some) t.srcContext = t.dynamicContexts++;
+  } else if (t.src == RunTrack::Initial && !m.adapter.seen && some) {
+    m.adapter.addresses = {{address, "255.255.255.0"}};
+    m.adapter.contexts = {-1};
+  }
+}
+
+bool readConnectionData(Cursor& c, RunTrack& t) {
+  Snapshot s;
+  if (!c.done() && c.peek() == "-Connection data:") {
+    s.adapter = true;
+    c.at++;
+    if (!readAdapterPart(c, s, c.m.biasHours)) return false;  // may learn the zone
+  }
+  std::string v;
+  if (c.done() || !after(c.peek(), "DNS Servers:       ", v))
+    return fail(c, "expected the DNS servers");
+  if (!v.empty()) s.dns.push_back(v);
+  c.at++;
+  while (!c.done() && after(c.peek(), std::string(19, ' '), v) && !v.empty() && v[0] != ' ') {
+    s.dns.push_back(v);
+    c.at++;
+  }
+  Model& m = c.m;
+  if (s.adapter) applyAdapter(m, t, s);
+  if (t.cur >= 0) {
+    NetworkIp& n = m.ipNetworks[size_t(t.cur)];
+    if (!n.dnsKnown) n.dns = s.dns, n.dnsKnown = true;
+  } else if (!m.dnsNoNetworkKnown) {
+    m.dnsNoNetwork = s.dns, m.dnsNoNetworkKnown = true;
+  }
+  return true;
+}
+
+}  // namespace sim::fromlog

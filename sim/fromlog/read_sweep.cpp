@@ -1,0 +1,140 @@
+// The subnet sweep: which hosts answered and between which dots.
+#include <algorithm>
+#include <cstdio>
+
+#include "fromlog/track.h"
+
+namespace sim::fromlog {
+namespace {
+
+constexpr int SWEEP_DOTS = 31;  // 30 host octets and the line's end
+constexpr int SUBNETS = 32;     // probes per dot, 1 ms apart
+constexpr long ECHO_TIMEOUT = 1000;
+
+// The probe's launch, in ms after the first dot, for 192.168.S.H; -1 when
+// the sweep does not probe it.
+int launchOf(int s, int h) {
+  int hi = h >= 1 && h <= 15 ? h - 1 : h >= 240 && h <= 254 ? h - 225 : -1;
+  int si = s >= 0 && s <= 15 ? s : s >= 240 && s <= 255 ? s - 224 : -1;
+  return hi < 0 || si < 0 ? -1 : hi * SUBNETS + si;
+}
+
+struct Answer {
+  std::string address;
+  int dotsBefore;
+  size_t line;
+};
+
+std::string target(int launch) {
+  int hi = launch / SUBNETS, si = launch % SUBNETS;
+  int h = hi < 15 ? hi + 1 : hi + 225, s = si < 16 ? si : si + 224;
+  return "192.168." + std::to_string(s) + "." + std::to_string(h);
+}
+
+// When the probe's launch can put its answer at `at` (within the echo's
+// time-out and after the launch).
+bool fits(long launch, long at) { return launch >= 0 && at > launch && at - launch < ECHO_TIMEOUT; }
+
+// Picks round trips that put each answer after the dots it follows, in the
+// order the log shows them. An answer from an address the sweep does not
+// probe, or too early for its own probe, comes from another probe of that
+// window whose reply names it.
+bool placeAnswers(Cursor& c, RunTrack& t, const std::vector<Answer>& answers) {
+  long last = -1;
+  NetworkIp& n = c.m.ipNetworks[size_t(t.cur)];
+  for (const Answer& a : answers) {
+    long from = long(a.dotsBefore - 1) * SUBNETS, to = long(a.dotsBefore) * SUBNETS;
+    if (a.dotsBefore == SWEEP_DOTS) to = from + ECHO_TIMEOUT + 1000;
+    int b[4];
+    char tail;
+    long launch = -1;
+    if (std::sscanf(a.address.c_str(), "%d.%d.%d.%d%c", &b[0], &b[1], &b[2], &b[3], &tail) == 4 &&
+        b[0] == 192 && b[1] == 168)
+      launch = launchOf(b[2], b[3]);
+    long at = std::max(std::max(launch + 1, from + 1), last + 1);
+    std::string probed = a.address, from_;
+    bool taken = false;
+    for (const EchoHost& h : n.hosts) taken |= h.address == a.address;
+    if (taken || at >= to || !fits(launch, at)) {
+      at = std::max(from + 1, last + 1);
+      launch = std::min(at - 1, long(SWEEP_DOTS - 1) * SUBNETS - 1);
+      for (bool used = true; used && launch >= 0; launch -= used) {
+        used = false;
+        for (const EchoHost& h : n.hosts) used |= h.address == target(int(launch));
+      }
+      probed = target(int(launch)), from_ = a.address;
+      c.m.choices.push_back("the sweep answer from " + a.address + " made by the probe of " +
+                            probed);
+    }
+    if (at >= to || !fits(launch, at)) {
+      notMadeAgain(c.m, a.line,
+                   "the sweep answer from " + a.address + " cannot come where it shows");
+      continue;
+    }
+    last = at;
+    t.echoes.back().ok = true;
+    n.hosts.push_back({probed, from_, at - launch});
+  }
+  return true;
+}
+
+bool expectLine(Cursor& c, const char* text) {
+  if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
+  if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
+  c.at++;
+  return true;
+}
+
+}  // namespace
+
+bool readSweep(Cursor& c, RunTrack& t) {
+  if (!expectLine(c, "Cannot get a valid IP Address with DHCP.") ||
+      !expectLine(c, "-Trying to find usual AP configurations..."))
+    return false;
+  if (c.done()) return fail(c, "the log ends before the sweep");
+  if (c.peek() == "     Error adding IP address.") {
+    notMadeAgain(c, "the sweep's address could not be added");
+  } else if (c.peek() != "     IP address added: 192.168.0.133") {
+    return fail(c, "expected the sweep's address");
+  } else {
+    t.dynamicContexts++;
+  }
+  c.at++;
+  if (t.cur < 0) return fail(c, "a sweep while on no network");
+  std::vector<Answer> answers;
+  int dots = 0;
+  while (dots < SWEEP_DOTS || (!c.done() && startsWith(c.peek(), "1.0  "))) {
+    if (c.done()) return fail(c, "the log ends inside the sweep");
+    const std::string& l = c.peek();
+    size_t k = 0;
+    while (k < l.size() && l[k] == '.') k++;
+    dots += int(k);
+    std::string address;
+    if (k == l.size() && dots == SWEEP_DOTS) {
+    } else if (after(l.substr(k), "1.0  ", address) && dots >= 1 && dots <= SWEEP_DOTS) {
+      answers.push_back({address, dots, c.at + 1});
+    } else {
+      return fail(c, "not a line of the sweep");
+    }
+    c.at++;
+  }
+  t.echoes.push_back({EchoEvent::Sweep, t.cur, false, 960});
+  std::string rest;
+  if (!c.done() && after(c.peek(), "     Not probed: ", rest)) {
+    long long n;
+    if (!wholeNumber(rest.substr(0, rest.find(' ')), n)) return fail(c, "not a count");
+    t.echoes.back().count = 960 - int(n);
+    notMadeAgain(c, "probes that could not be started");
+    c.at++;
+  }
+  if (!placeAnswers(c, t, answers) || c.done()) return fail(c, "the log ends inside the sweep");
+  if (c.peek() == "     IP Address Deletetion failed.") {
+    notMadeAgain(c, "the sweep's address could not be deleted");
+    t.pendingAddress = false;
+  } else if (c.peek() != "     IP Address Deleted.")
+    return fail(c, "expected the sweep's address deletion");
+  c.at++;
+  return expectLine(c, "     No valid Internet gateway found.");
+}
+
+}  // namespace sim::fromlog

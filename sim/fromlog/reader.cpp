@@ -1,0 +1,199 @@
+// Splitting a log into lines, the small text tests the readers share, and
+// the whole log's order: head, node loop, closing.
+#include "fromlog/reader.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "fromlog/track.h"
+
+namespace sim::fromlog {
+
+LogLines splitLog(const std::string& bytes) {
+  LogLines out;
+  size_t start = 0;
+  bool anyCr = false, anyBareLf = false;
+  while (start < bytes.size()) {
+    size_t lf = bytes.find('\n', start);
+    if (lf == std::string::npos) {
+      out.lines.push_back(bytes.substr(start));
+      out.cut = true;
+      break;
+    }
+    size_t end = lf;
+    if (end > start && bytes[end - 1] == '\r') {
+      end--;
+      anyCr = true;
+    } else {
+      anyBareLf = true;
+    }
+    out.lines.push_back(bytes.substr(start, end - start));
+    start = lf + 1;
+  }
+  out.lfOnly = anyBareLf && !anyCr;
+  return out;
+}
+
+bool fail(Cursor& c, const std::string& why) {
+  // The log ended where a line was due, or its last line was cut in the
+  // middle: a log cut short, not a fault.
+  size_t whole = c.lines.size() - (c.lastPartial ? 1 : 0);
+  if (c.at >= whole) {
+    c.m.complete = false;
+    return false;
+  }
+  if (c.error.empty()) {
+    std::string shown = c.lines[c.at].substr(0, 60);
+    c.error = "line " + std::to_string(c.at + 1) + ": " + why + ": \"" + shown + "\"";
+  }
+  return false;
+}
+
+bool startsWith(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool after(const std::string& s, const std::string& prefix, std::string& rest) {
+  if (!startsWith(s, prefix)) return false;
+  rest = s.substr(prefix.size());
+  return true;
+}
+
+bool wholeNumber(const std::string& text, long long& value) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') i++;
+  if (i == text.size() || text.size() - i > 12) return false;
+  char* end = nullptr;
+  value = std::strtoll(text.c_str() + i, &end, 10);
+  return *end == 0 && end != text.c_str() + i &&
+         (text[i] == '-' || (text[i] >= '0' && text[i] <= '9'));
+}
+
+bool readClosing(Cursor& c) {
+  if (c.done()) return fail(c, "the log ends before the closing lines");
+  if (c.peek() != " ") return fail(c, "expected the closing lines");
+  c.at++;
+  if (c.done() || c.peek() != "Tap screen to exit. ")
+    return fail(c, "expected \"Tap screen to exit. \"");
+  c.at++;
+  if (!c.done()) return fail(c, "a line after the closing lines");
+  return true;
+}
+
+// A log whose oldest lines the full console dropped: reading starts at the
+// first whole node pass, and what came before is chosen.
+bool resync(Cursor& c) {
+  size_t k = 0;
+  while (k < c.lines.size() && c.lines[k] != "-Trying to associate with....") k++;
+  if (k == c.lines.size()) return false;
+  Model& m = c.m;
+  m.headDropped = true;
+  m.nicFound = true;
+  m.nicName = "WLAN1";
+  m.itemsReported = 0;
+  m.choices.push_back("the oldest lines were dropped: the lines before line " +
+                      std::to_string(k + 1) + " are not made again");
+  m.choices.push_back(
+      "the clock, the NIC name (WLAN1) and the survey rows of the nodes the "
+      "kept lines name (RSSI -60, channel 6); no other networks");
+  c.at = k;
+  return true;
+}
+
+bool readLog(const std::string& bytes, Model& m, std::string& error) {
+  LogLines split = splitLog(bytes);
+  m.lfOnly = split.lfOnly;
+  if (split.lines.empty()) {
+    error = "the log is empty";
+    return false;
+  }
+  Cursor c{split.lines, 0, m, split.cut, ""};
+  bool ok;
+  if (split.lines[0] != "Olvash Quorvelta V0.18" && resync(c)) {
+    ok = readNodes(c);
+  } else {
+    ok = readHead(c);
+  }
+  if (ok && m.nicFound && m.itemsReported > 0) ok = readNodes(c);
+  if (ok) ok = readClosing(c);
+  if (split.cut && c.error.empty()) m.complete = false;
+  if (!c.error.empty()) {
+    error = c.error;
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+uint32_t ipValue(const std::string& text) {
+  unsigned b[4];
+  char tail;
+  if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &b[0], &b[1], &b[2], &b[3], &tail) != 4) return 0;
+  return b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3];
+}
+
+// The smallest subnet that holds every address the network answered through.
+void pickSubnets(Model& m, const RunTrack& t) {
+  for (size_t i = 0; i < m.ipNetworks.size(); i++) {
+    std::vector<uint32_t> inside;
+    size_t line = 0;
+    for (const Reach& r : t.reached) {
+      if (r.net != int(i) || r.address.empty() || r.address == "0.0.0.0") continue;
+      if (!line) line = r.line;
+      inside.push_back(ipValue(r.address));
+      inside.push_back(ipValue(r.gateway.empty() ? r.target : r.gateway));
+    }
+    if (inside.empty()) continue;
+    int bits = 32;
+    for (uint32_t v : inside)
+      while (bits > 0 && (v >> (32 - bits)) != (inside[0] >> (32 - bits))) bits--;
+    if (bits == 0) {
+      notMadeAgain(m, line, "no one subnet holds the addresses of " + m.ipNetworks[i].ssid);
+      continue;
+    }
+    uint32_t mask = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
+    uint32_t net = inside[0] & mask;
+    m.ipNetworks[i].subnet = std::to_string(net >> 24) + "." + std::to_string(net >> 16 & 255) +
+                             "." + std::to_string(net >> 8 & 255) + "." +
+                             std::to_string(net & 255) + "/" + std::to_string(bits);
+  }
+}
+
+bool lists(const NetworkIp& n, const char* address) {
+  for (const EchoHost& h : n.hosts)
+    if (h.address == address) return true;
+  return false;
+}
+
+}  // namespace
+
+void finishRun(Model& m, RunTrack& t) {
+  pickSubnets(m, t);
+  int calls = 0;
+  for (const EchoEvent& e : t.echoes) {
+    const NetworkIp* n = e.net >= 0 ? &m.ipNetworks[size_t(e.net)] : nullptr;
+    if (e.kind == EchoEvent::Sweep) {
+      calls += e.count;
+    } else if (e.kind == EchoEvent::Internet) {
+      calls++;
+      if (!e.ok && n && lists(*n, "1.1.1.1")) m.failEcho.push_back(calls);
+    } else if (n && !n->dnsHostAddress.empty()) {
+      calls++;
+      if (!e.ok) m.failEcho.push_back(calls);
+    }
+  }
+  int automatic = int(std::count(m.adapter.contexts.begin(), m.adapter.contexts.end(), -1));
+  bool set = false;
+  for (size_t k = 0; k < t.contextsSeen.size(); k++) {
+    int filler = int(t.contextsSeen[k].second) - 0x100 - t.contextsSeen[k].first - automatic;
+    if (!set && filler >= 0) {
+      m.contextFiller = filler, set = true;
+    } else if (!set || filler != m.contextFiller) {
+      notMadeAgain(m, t.contextLines[k], "an address context the stack's numbering cannot give");
+      break;
+    }
+  }
+}
+
+}  // namespace sim::fromlog

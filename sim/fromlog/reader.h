@@ -1,0 +1,54 @@
+// The log reader: lines of a device log into a Model, or the first line it
+// could not place.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "fromlog/model.h"
+
+namespace sim::fromlog {
+
+// A log split into lines. `cut` is set when the last line has no line end.
+struct LogLines {
+  std::vector<std::string> lines;
+  bool cut = false;
+  bool lfOnly = false;
+};
+LogLines splitLog(const std::string& bytes);
+
+// The cursor the readers share: the lines, where reading stands, and the
+// model being filled.
+struct Cursor {
+  const std::vector<std::string>& lines;
+  size_t at = 0;
+  Model& m;
+  bool lastPartial = false;  // the last line has no line end
+  std::string error;         // "line N: ..." once a line could not be placed
+
+  bool done() const { return at >= lines.size(); }
+  const std::string& peek() const { return lines[at]; }
+};
+
+// Readers answer false once cursor.error is set (or the log ended where a
+// line was due; then the log is taken as cut short).
+bool fail(Cursor& c, const std::string& why);
+bool startsWith(const std::string& s, const std::string& prefix);
+// The text after `prefix` if s begins with it.
+bool after(const std::string& s, const std::string& prefix, std::string& rest);
+// A decimal number that fills `text` (blanks before it allowed).
+bool wholeNumber(const std::string& text, long long& value);
+
+bool readHead(Cursor& c);     // banner to the survey's "-Current state...."
+bool readNodes(Cursor& c);    // the node loop
+bool readClosing(Cursor& c);  // " " and "Tap screen to exit. "
+
+// The node loop's parts (read_ip.cpp, read_tests.cpp).
+struct RunTrack;
+bool readConnectionData(Cursor& c, RunTrack& t);
+bool readAddressing(Cursor& c, RunTrack& t, bool& success);
+
+// Reads a whole log; false with the error naming the first line it could
+// not place.
+bool readLog(const std::string& bytes, Model& m, std::string& error);
+
+}  // namespace sim::fromlog

@@ -1,0 +1,60 @@
+// What the node-loop readers keep while they go: which network the adapter
+// is on, where its present address came from, the echo requests the run
+// made and the address contexts it showed.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "fromlog/model.h"
+#include "fromlog/reader.h"
+
+namespace sim::fromlog {
+
+struct EchoEvent {
+  enum Kind { Internet, Dns, Sweep } kind = Internet;
+  int net = -1;     // index into Model::ipNetworks, -1: on no listed network
+  bool ok = false;  // answered
+  int count = 1;    // requests (a sweep's probes)
+};
+
+// An answered test: the network, and the address and gateway the adapter held.
+struct Reach {
+  size_t line = 0;
+  int net = -1;
+  std::string address, gateway, target;
+};
+
+struct RunTrack {
+  int cur = -1;    // network the adapter is on (index into Model::ipNetworks)
+  int entry = -1;  // the node's survey row (index into Model::networks)
+  // Where the adapter's present address came from.
+  enum Source { Initial, Join, Renew, Released } src = Initial;
+  int srcNet = -1, srcRenewal = -1;
+  bool pendingAddress = false;  // the next address seen is the source's
+  int leaseNet = -1;            // whose server and lease the adapter shows (-1: its own)
+  int dynamicContexts = 0;      // addresses the stack has numbered during the run
+  int srcContext = -1;          // the present address's number among them (-1: initial)
+  std::vector<std::pair<int, long>> contextsSeen;
+  std::vector<size_t> contextLines;  // where each was seen
+  std::vector<EchoEvent> echoes;
+  std::vector<Reach> reached;
+  int renewals = 0;  // renewal requests so far (the stack counts them run-wide)
+};
+
+// A line the reader placed but whose cause the scenario cannot give again:
+// the replay may differ from that line on.
+void notMadeAgain(Model& m, size_t line, const std::string& what);
+inline void notMadeAgain(Cursor& c, const std::string& what) { notMadeAgain(c.m, c.at + 1, what); }
+
+// The network record for an SSID, made on first use.
+int networkFor(Model& m, const std::string& ssid);
+// An address the run printed for the adapter's present state.
+void observeAddress(Model& m, RunTrack& t, const std::string& address);
+// The failed-node bookkeeping: the connection data and the count of nodes left.
+bool readNodeFailed(Cursor& c, RunTrack& t);
+// The sweep, from its first line to "     No valid Internet gateway found.".
+bool readSweep(Cursor& c, RunTrack& t);
+// After the last node: echo numbering, subnets and address contexts.
+void finishRun(Model& m, RunTrack& t);
+
+}  // namespace sim::fromlog
