@@ -9,7 +9,7 @@ WIN_BUILD ?= build-win
 # in its own folder under $(WIN_BUILD).
 WIN_ARCHS ?= x86_64 i686
 
-.PHONY: all deps build demo test unit asan tsan fuzz bench windows wine device-api mutate clean
+.PHONY: all deps build demo test format unit asan tsan fuzz bench windows wine device-api mutate clean
 
 all: build
 
@@ -29,8 +29,13 @@ demo: deps
 # program under Wine.
 test: build
 	@scripts/install-deps.sh browser
+	@scripts/format.sh check
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory asan tsan fuzz wine device-api
+
+# Every C++ file against .clang-format (`scripts/format.sh fix` rewrites them).
+format: deps
+	@scripts/format.sh check
 
 asan: deps
 	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address >/dev/null

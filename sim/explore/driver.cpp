@@ -236,21 +236,24 @@ void printSummary(const ExploreOptions& o, const Tally& tally, double wall) {
       tally.userEnded, tally.full);
 }
 
+// The folder for failed worlds must take files before any run is made; a
+// missing one is made (and named) only when a run fails.
+bool outDirUsable(const std::string& dir) {
+  std::error_code ec;
+  fs::file_status st = fs::status(dir, ec);
+  if (fs::exists(st) && (!fs::is_directory(st) || access(dir.c_str(), W_OK | X_OK) != 0)) {
+    std::fprintf(stderr, "quorvelta-sim: --explore-out %s: %s\n", dir.c_str(),
+                 fs::is_directory(st) ? std::strerror(errno) : "not a folder");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int exploreMain(const ExploreOptions& o) {
   WallClock::time_point begun = WallClock::now();
-  // The folder for failed worlds must take files before any run is made;
-  // a missing one is made (and named) only when a run fails.
-  {
-    std::error_code ec;
-    fs::file_status st = fs::status(o.outDir, ec);
-    if (fs::exists(st) && (!fs::is_directory(st) || access(o.outDir.c_str(), W_OK | X_OK) != 0)) {
-      std::fprintf(stderr, "quorvelta-sim: --explore-out %s: %s\n", o.outDir.c_str(),
-                   fs::is_directory(st) ? std::strerror(errno) : "not a folder");
-      return EXPLORE_EXIT_UNWRITTEN;
-    }
-  }
+  if (!outDirUsable(o.outDir)) return EXPLORE_EXIT_UNWRITTEN;
   const char* tmp = std::getenv("TMPDIR");
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qv-explore-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());

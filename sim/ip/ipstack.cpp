@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "harness/trace.h"
-#include "platform/assert.h"
 #include "ip/ipv4.h"
+#include "platform/assert.h"
 #include "radio/radio_link.h"
 
 namespace sim {

@@ -37,4 +37,4 @@ uint32_t toNetwork(uint32_t h) {
 }
 uint32_t fromNetwork(uint32_t n) { return toNetwork(n); }
 
-} // namespace sim
+}  // namespace sim

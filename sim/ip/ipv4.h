@@ -12,4 +12,4 @@ std::string formatIpv4(uint32_t hostOrder);
 uint32_t toNetwork(uint32_t hostOrder);
 uint32_t fromNetwork(uint32_t networkOrder);
 
-} // namespace sim
+}  // namespace sim

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ndisuio.h"
 #include "harness/trace.h"
+#include "platform/ndisuio.h"
 #include "scenario/world.h"
 
 namespace sim {
@@ -12,14 +12,14 @@ namespace sim {
 struct OidRequest {
   bool set;
   plat::NDIS_OID oid;
-  uint8_t* data;     // the value (set) or room for the reply (query)
-  size_t dataBytes;  // room in data
-  plat::DWORD error; // the last-error code when the request is refused
-  std::vector<TraceField> detail; // what the request carried, for the trace
+  uint8_t* data;                   // the value (set) or room for the reply (query)
+  size_t dataBytes;                // room in data
+  plat::DWORD error;               // the last-error code when the request is refused
+  std::vector<TraceField> detail;  // what the request carried, for the trace
 };
 
 // Answers one OID request to an 802.11 adapter; false refuses it with
 // request.error as the last-error code.
 bool radioOid(const Binding& adapter, OidRequest& request);
 
-} // namespace sim
+}  // namespace sim

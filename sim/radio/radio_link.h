@@ -11,4 +11,4 @@ const std::string* associatedSsid();
 // adapter has joined a network anew.
 uint64_t joinCount();
 
-} // namespace sim
+}  // namespace sim

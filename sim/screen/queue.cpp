@@ -8,9 +8,9 @@
 // message, and last WM_PAINT for a window that needs painting.
 #include <algorithm>
 
-#include "platform/core.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "platform/core.h"
 #include "screen/winsys_state.h"
 
 namespace sim {

@@ -65,7 +65,7 @@ struct Queue {
   std::deque<SentPaint*> sent;
   bool quit = false;
   int quitCode = 0;
-  int waiting = 0;  // threads blocked in GetMessage on this queue
+  int waiting = 0;        // threads blocked in GetMessage on this queue
   bool failNext = false;  // the next GetMessage answers -1 (injected)
 };
 

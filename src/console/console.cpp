@@ -15,7 +15,7 @@ const bool locksReady = [] {
   return true;
 }();
 
-constexpr int32_t TEXT_ROOM = CONSOLE_TEXT_CHARS - 1; // one unit for the terminator
+constexpr int32_t TEXT_ROOM = CONSOLE_TEXT_CHARS - 1;  // one unit for the terminator
 
 // What holds of the store between appends (the caller holds the store
 // lock): the text fits its room and ends in its terminator, the line table
@@ -89,8 +89,8 @@ void append(const char16_t* text, bool endLine) {
 
   plat::enterCriticalSection(&c.lineLock);
   plat::enterCriticalSection(&c.storeLock);
-  while (c.currentLine > 0 &&
-         (c.textLength + len + extra > TEXT_ROOM || (endLine && c.currentLine + 1 >= CONSOLE_LINES)))
+  while (c.currentLine > 0 && (c.textLength + len + extra > TEXT_ROOM ||
+                               (endLine && c.currentLine + 1 >= CONSOLE_LINES)))
     dropOldestLine();
   if (c.textLength + len + extra > TEXT_ROOM) dropLineStart(c.textLength + len + extra - TEXT_ROOM);
 
@@ -104,7 +104,8 @@ void append(const char16_t* text, bool endLine) {
   c.lineLengths[c.currentLine] += len + extra;
   if (endLine) {
     c.currentLine++;
-    if (c.currentLine > AUTO_SCROLL_LINES && c.firstVisibleLine <= c.currentLine) c.firstVisibleLine++;
+    if (c.currentLine > AUTO_SCROLL_LINES && c.firstVisibleLine <= c.currentLine)
+      c.firstVisibleLine++;
   }
   rebuildView();
   checkStore();
@@ -116,7 +117,7 @@ void append(const char16_t* text, bool endLine) {
   plat::leaveCriticalSection(&c.lineLock);
 }
 
-} // namespace
+}  // namespace
 
 void appendText(const char16_t* text) { append(text, false); }
 void appendLine(const char16_t* text) { append(text, true); }

@@ -56,7 +56,7 @@ void putText(Sink& s, const FormatArg& a, bool left, int width) {
   if (left) pad(s, width - len, u' ');
 }
 
-} // namespace
+}  // namespace
 
 int formatArgs(char16_t* out, size_t capacity, const char16_t* format, const FormatArg* args,
                size_t count) {
@@ -75,9 +75,12 @@ int formatArgs(char16_t* out, size_t capacity, const char16_t* format, const For
     }
     bool left = false, zero = false;
     for (;; p++) {
-      if (*p == u'-') left = true;
-      else if (*p == u'0') zero = true;
-      else break;
+      if (*p == u'-')
+        left = true;
+      else if (*p == u'0')
+        zero = true;
+      else
+        break;
     }
     int width = 0;
     while (*p >= u'0' && *p <= u'9') width = width * 10 + (*p++ - u'0');

@@ -13,7 +13,8 @@
 // adapter therefore answers the first call with 0 on every target, and the
 // second call is made all the same.
 constexpr plat::ULONG ADAPTER_INFO_FIRST_BYTES = sizeof(plat::IP_ADAPTER_INFO);
-static_assert(sizeof(void*) != 4 || ADAPTER_INFO_FIRST_BYTES == 640, "one 32-bit record is 640 bytes");
+static_assert(sizeof(void*) != 4 || ADAPTER_INFO_FIRST_BYTES == 640,
+              "one 32-bit record is 640 bytes");
 constexpr plat::ULONG NETWORK_PARAMS_FIRST_BYTES = 584;
 
 struct AdapterSnapshot {

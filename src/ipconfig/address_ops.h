@@ -8,7 +8,7 @@
 
 constexpr int RENEW_POLLS = 8;
 constexpr unsigned RENEW_POLL_MS = 2000;
-constexpr uint32_t KEEP_CONTEXT = 3; // an address with this context is never deleted
+constexpr uint32_t KEEP_CONTEXT = 3;  // an address with this context is never deleted
 constexpr int EXIT_ROUTE_FAILURE = 1;
 // How many times the route table's block is sized for a table that keeps
 // growing between the calls before the read counts as failed.

@@ -113,4 +113,4 @@ void localFree(void* block);
 // echoes it to its standard output).
 void outputDebugString(const char16_t* text);
 
-} // namespace plat
+}  // namespace plat

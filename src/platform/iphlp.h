@@ -6,7 +6,7 @@
 
 namespace plat {
 
-using IPAddr = uint32_t; // network byte order
+using IPAddr = uint32_t;  // network byte order
 using IPMask = uint32_t;
 
 struct IP_ADDRESS_STRING {
@@ -132,4 +132,4 @@ DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void* requestData, WORD requ
                    IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
                    DWORD timeout);
 
-} // namespace plat
+}  // namespace plat

@@ -105,4 +105,4 @@ struct NDIS_802_11_BSSID_LIST {
 };
 constexpr size_t BSSID_LIST_HEADER = offsetof(NDIS_802_11_BSSID_LIST, Bssid);
 
-} // namespace plat
+}  // namespace plat

@@ -21,4 +21,4 @@ uint32_t inetAddr(const char* text);
 hostent* getHostByName(const char* name);
 hostent* getHostByAddr(const char* address, int length, int type);
 
-} // namespace plat
+}  // namespace plat

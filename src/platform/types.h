@@ -67,4 +67,4 @@ constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
 
-} // namespace plat
+}  // namespace plat

@@ -117,7 +117,7 @@ BOOL getMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
 BOOL translateMessage(const MSG* msg);
 LRESULT dispatchMessage(const MSG* msg);
 
-} // namespace plat
+}  // namespace plat
 
 // The program entry, called by the platform's process start; its result is
 // the process exit code.

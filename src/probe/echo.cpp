@@ -19,7 +19,8 @@ struct EchoReplyBuffer {
   plat::ICMP_ECHO_REPLY reply;
   plat::UCHAR errorRoom[ICMP_ERROR_BYTES];
 };
-static_assert(sizeof(EchoReplyBuffer) >= sizeof(plat::ICMP_ECHO_REPLY) + ICMP_ERROR_BYTES + ECHO_DATA_BYTES);
+static_assert(sizeof(EchoReplyBuffer) >=
+              sizeof(plat::ICMP_ECHO_REPLY) + ICMP_ERROR_BYTES + ECHO_DATA_BYTES);
 
 // Sends one echo with no payload; the reply record starts zeroed, so that
 // after a send without reply it reads 0 ms from 0.0.0.0.
@@ -48,12 +49,14 @@ void formatAddress(char16_t* out, size_t capacity, uint32_t stored) {
 
 // The 8-bit form of a target; false when it does not fit.
 bool narrowTarget(const char16_t* target, char* out) {
-  return plat::wideCharToMultiByte(plat::CP_ACP, 0, target, -1, out, TARGET_BYTES, nullptr, nullptr) > 0;
+  return plat::wideCharToMultiByte(plat::CP_ACP, 0, target, -1, out, TARGET_BYTES, nullptr,
+                                   nullptr) > 0;
 }
 
-} // namespace
+}  // namespace
 
-int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs, EchoResult* result) {
+int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs,
+                  EchoResult* result) {
   char text[TARGET_BYTES];
   // A target too long for the buffer cannot be a host name: it does not resolve.
   if (!narrowTarget(target, text)) return -1;
@@ -62,7 +65,8 @@ int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs
     address = hostEntryAddress(plat::getHostByName(text));
   } else {
     uint32_t parsed = address;
-    plat::hostent* h = plat::getHostByAddr(reinterpret_cast<const char*>(&parsed), 4, plat::AF_INET);
+    plat::hostent* h =
+        plat::getHostByAddr(reinterpret_cast<const char*>(&parsed), 4, plat::AF_INET);
     if (h) {
       uint32_t a = hostEntryAddress(h);
       if (a != plat::INADDR_NONE) address = a;
@@ -78,7 +82,9 @@ int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs
   return int32_t(replies);
 }
 
-bool probeSucceeded(int32_t replies, const EchoResult& result) { return replies > 0 && result.status == 0; }
+bool probeSucceeded(int32_t replies, const EchoResult& result) {
+  return replies > 0 && result.status == 0;
+}
 
 int testInternet() {
   appendText(u"-Testing Internet connection....");

@@ -10,14 +10,15 @@ inline constexpr const char16_t* PUBLIC_TEST_ADDRESS = u"1.1.1.1";
 
 constexpr plat::DWORD ECHO_TTL = 128;
 constexpr plat::DWORD ECHO_TIMEOUT_MS = 1000;
-constexpr plat::WORD ECHO_DATA_BYTES = 0;   // an echo carries no data
-constexpr size_t ICMP_ERROR_BYTES = 8;      // what an ICMP error message adds to a reply
-constexpr int TARGET_BYTES = 260; // the target's 8-bit form
+constexpr plat::WORD ECHO_DATA_BYTES = 0;  // an echo carries no data
+constexpr size_t ICMP_ERROR_BYTES = 8;     // what an ICMP error message adds to a reply
+constexpr int TARGET_BYTES = 260;          // the target's 8-bit form
 
 // Resolves target (dotted address or host name), sends one echo and fills
 // result. Answers the replies stored (0 or 1), or -1 when the target does
 // not resolve (nothing sent, result untouched).
-int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs, EchoResult* result);
+int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs,
+                  EchoResult* result);
 // A probe succeeded: at least one reply, and the reply is an echo (status 0).
 bool probeSucceeded(int32_t replies, const EchoResult& result);
 // The internet test: 1 when PUBLIC_TEST_ADDRESS answered.

@@ -50,7 +50,7 @@ void closing() {
   appendLine(u"Tap screen to exit. ");
 }
 
-} // namespace
+}  // namespace
 
 plat::DWORD QV_CALLBACK diagnosticRun(void*) {
   appendLine(u"Olvash Quorvelta V0.18");

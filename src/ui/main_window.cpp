@@ -74,7 +74,7 @@ void createDrawingResources() {
 }
 
 plat::LRESULT QV_CALLBACK mainWindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
-                             plat::LPARAM lParam) {
+                                         plat::LPARAM lParam) {
   switch (message) {
     case plat::WM_DESTROY:
       plat::postQuitMessage(0);

@@ -27,7 +27,7 @@ extern MainWindowState mainWindowState;
 plat::ATOM registerMainClass(plat::HINSTANCE instance);
 int createMainWindow(plat::HINSTANCE instance, int showCommand);
 plat::LRESULT QV_CALLBACK mainWindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
-                             plat::LPARAM lParam);
+                                         plat::LPARAM lParam);
 
 // The fixed rectangles, brushes and font the painting uses.
 void setMainWindowGeometry();

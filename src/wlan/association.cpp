@@ -18,7 +18,7 @@ bool setValue(plat::NDIS_OID oid, const void* value, size_t bytes) {
   return setOid(associateRequest, oid, ASSOCIATE_REQUEST_BYTES);
 }
 
-} // namespace
+}  // namespace
 
 int32_t queryCurrentBssid(uint8_t bssid[6]) {
   std::memset(bssidRequest, 0, sizeof bssidRequest);

@@ -21,13 +21,12 @@ bool sendOid(plat::DWORD code, void* request, plat::NDIS_OID oid, plat::DWORD si
   return plat::deviceIoControl(wlanChannel.deviceHandle, code, request, size, request, size,
                                &returned, nullptr) != 0;
 }
-} // namespace
+}  // namespace
 
 bool openWlanChannel() {
-  wlanChannel.deviceHandle =
-      plat::createFile(u"UIO1:", 0, 0, nullptr, plat::OPEN_EXISTING,
-                       plat::FILE_FLAG_OVERLAPPED | plat::FILE_ATTRIBUTE_NORMAL,
-                       plat::INVALID_HANDLE_VALUE);
+  wlanChannel.deviceHandle = plat::createFile(
+      u"UIO1:", 0, 0, nullptr, plat::OPEN_EXISTING,
+      plat::FILE_FLAG_OVERLAPPED | plat::FILE_ATTRIBUTE_NORMAL, plat::INVALID_HANDLE_VALUE);
   return wlanChannel.deviceHandle != plat::INVALID_HANDLE_VALUE;
 }
 
@@ -53,9 +52,9 @@ bool findWlanNic() {
     q.BindingIndex = index;
     std::memcpy(bindingBuffer, &q, sizeof q);
     plat::DWORD returned = 0;
-    bool answered = plat::deviceIoControl(wlanChannel.deviceHandle, plat::IOCTL_NDISUIO_QUERY_BINDING,
-                                          bindingBuffer, sizeof q, bindingBuffer,
-                                          sizeof bindingBuffer, &returned, nullptr) != 0;
+    bool answered = plat::deviceIoControl(
+                        wlanChannel.deviceHandle, plat::IOCTL_NDISUIO_QUERY_BINDING, bindingBuffer,
+                        sizeof q, bindingBuffer, sizeof bindingBuffer, &returned, nullptr) != 0;
     // A name that does not lie within the reply, or does not fit deviceName,
     // cannot name an adapter: that binding is passed over like a failed one.
     bool named = answered && readBindingName(bindingBuffer, sizeof bindingBuffer,

@@ -17,8 +17,8 @@ int32_t validEntries() {
 
 void fillEntry(NodeEntry& e, const plat::NDIS_WLAN_BSSID& r) {
   std::memset(e.ssid, 0, sizeof e.ssid);
-  size_t length = r.Ssid.SsidLength < plat::ULONG(SSID_CHARS - 1) ? r.Ssid.SsidLength
-                                                                    : size_t(SSID_CHARS - 1);
+  size_t length =
+      r.Ssid.SsidLength < plat::ULONG(SSID_CHARS - 1) ? r.Ssid.SsidLength : size_t(SSID_CHARS - 1);
   std::memcpy(e.ssid, r.Ssid.Ssid, length);
   e.rssi = r.Rssi;
   // Every channel the arithmetic can give lies below 2^31 (at most
@@ -30,7 +30,7 @@ void fillEntry(NodeEntry& e, const plat::NDIS_WLAN_BSSID& r) {
   std::memcpy(e.bssid, r.MacAddress, sizeof e.bssid);
 }
 
-} // namespace
+}  // namespace
 
 int32_t findNodeByBssid(const uint8_t bssid[6]) {
   int32_t n = validEntries();

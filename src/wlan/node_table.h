@@ -9,17 +9,17 @@ constexpr int NODE_TABLE_ENTRIES = 32;
 constexpr int32_t NO_NODE = 100;
 static_assert(NO_NODE >= NODE_TABLE_ENTRIES);
 
-constexpr int SSID_CHARS = 32;        // 31 SSID bytes and a NUL
-constexpr uint32_t PRIVACY_FLAG = 0x10; // bit 4 of flags: the network requires privacy
+constexpr int SSID_CHARS = 32;           // 31 SSID bytes and a NUL
+constexpr uint32_t PRIVACY_FLAG = 0x10;  // bit 4 of flags: the network requires privacy
 
 struct NodeEntry {
   int32_t channel;
-  uint32_t flags; // the network's Privacy value shifted left by 4
+  uint32_t flags;  // the network's Privacy value shifted left by 4
   char ssid[SSID_CHARS];
   int32_t rssi;
   uint8_t bssid[6];
-  uint8_t candidate;      // 1: still to be tried
-  uint8_t infrastructure; // 1: infrastructure, 0: ad hoc
+  uint8_t candidate;       // 1: still to be tried
+  uint8_t infrastructure;  // 1: infrastructure, 0: ad hoc
 };
 
 struct NodeTable {

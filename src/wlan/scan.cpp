@@ -7,7 +7,7 @@
 
 namespace {
 alignas(8) uint8_t scanRequest[SCAN_REQUEST_BYTES];
-} // namespace
+}  // namespace
 
 int32_t scanNetworks(NodeEntry* entries) {
   // A refused trigger is no reason to give up: the adapter may still hold

@@ -19,4 +19,4 @@ void BM_ConsoleAppendLine(benchmark::State& state) {
 }
 BENCHMARK(BM_ConsoleAppendLine)->Threads(1)->Threads(8)->UseRealTime();
 
-} // namespace
+}  // namespace

@@ -19,7 +19,7 @@ void read(const uint8_t* data, size_t size, size_t capacity) {
   std::unique_ptr<char16_t[]> out(new char16_t[capacity]);
   for (size_t i = 0; i < capacity; i++) out[i] = u'#';
   if (!readBindingName(data, size, out.get(), capacity)) {
-    for (size_t i = 0; i < capacity; i++) require(out[i] == u'#'); // left untouched
+    for (size_t i = 0; i < capacity; i++) require(out[i] == u'#');  // left untouched
     return;
   }
   plat::NDISUIO_QUERY_BINDING q;
@@ -30,11 +30,11 @@ void read(const uint8_t* data, size_t size, size_t capacity) {
   require(std::memcmp(out.get(), data + q.DeviceNameOffset, units * 2) == 0);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   read(data, size, DEVICE_NAME_CHARS);
-  read(data, size, 80); // the run's NIC name
+  read(data, size, 80);  // the run's NIC name
   read(data, size, 1);
   return 0;
 }

@@ -35,7 +35,7 @@ void walk(const uint8_t* data, size_t size, int capacity) {
   require(std::memcmp(&entries[size_t(capacity)], &sentinel, sizeof sentinel) == 0);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   walk(data, size, NODE_TABLE_ENTRIES);

@@ -13,4 +13,4 @@ BOOL deviceIoControl(HANDLE, DWORD, void*, DWORD, void*, DWORD, DWORD* returned,
   return 0;
 }
 
-} // namespace plat
+}  // namespace plat

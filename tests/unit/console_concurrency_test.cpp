@@ -63,4 +63,4 @@ TEST(ConsoleConcurrency, PairedAppendsStayWholeLines) {
   EXPECT_EQ(int(lines) + consoleLog.droppedLines, WRITERS * LINES);
 }
 
-} // namespace
+}  // namespace

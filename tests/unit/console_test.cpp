@@ -60,9 +60,9 @@ TEST(Console, ViewStartsAtFirstVisibleLineAndIsBounded) {
   scrollConsole(1);
   EXPECT_EQ(view(), u"two\r\nthr");
   scrollConsole(1);
-  EXPECT_EQ(view(), u"thr"); // only the unfinished line
+  EXPECT_EQ(view(), u"thr");  // only the unfinished line
   scrollConsole(1);
-  EXPECT_EQ(view(), u""); // past it: empty
+  EXPECT_EQ(view(), u"");  // past it: empty
   scrollConsole(5);
   EXPECT_EQ(consoleLog.firstVisibleLine, 3) << "held one line past the unfinished one";
 
@@ -87,7 +87,8 @@ TEST(Console, FullStoreDropsOldestLinesAndKeepsTheNewest) {
   resetConsole();
   char16_t line[64];
   for (int i = 0; i < 400; i++) {
-    std::u16string s = u"line " + std::u16string(1, char16_t(u'A' + i % 26)) + std::u16string(30, u'.');
+    std::u16string s =
+        u"line " + std::u16string(1, char16_t(u'A' + i % 26)) + std::u16string(30, u'.');
     std::memcpy(line, s.c_str(), (s.size() + 1) * 2);
     appendLine(line);
     expectConsoleInvariants();
@@ -96,7 +97,8 @@ TEST(Console, FullStoreDropsOldestLinesAndKeepsTheNewest) {
   EXPECT_GT(consoleLog.droppedLines, 0);
   // The newest line is the last thing in the store, whole.
   std::u16string t = text();
-  std::u16string last = u"line " + std::u16string(1, char16_t(u'A' + 399 % 26)) + std::u16string(30, u'.') + u"\r\n";
+  std::u16string last =
+      u"line " + std::u16string(1, char16_t(u'A' + 399 % 26)) + std::u16string(30, u'.') + u"\r\n";
   EXPECT_EQ(t.substr(t.size() - last.size()), last);
   // Every line in the store is whole: it starts with "line ".
   EXPECT_EQ(t.substr(0, 5), u"line ");
@@ -122,4 +124,4 @@ TEST(Console, TextLongerThanTheWholeStoreKeepsItsEnd) {
   expectConsoleInvariants();
 }
 
-} // namespace
+}  // namespace

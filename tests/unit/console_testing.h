@@ -8,7 +8,7 @@
 #include "harness/host.h"
 
 inline void resetConsole() {
-  sim::host.echo = false; // the simulated debug channel would echo to stdout
+  sim::host.echo = false;  // the simulated debug channel would echo to stdout
   lockConsole();
   std::memset(consoleLog.consoleText, 0, sizeof consoleLog.consoleText);
   std::memset(consoleLog.lineLengths, 0, sizeof consoleLog.lineLengths);

@@ -117,41 +117,42 @@ TEST(ExploreWorlds, EveryWorldLoadsAndTheSamePairGivesTheSameWorld) {
 
 TEST(ExploreWorlds, ReasonableWorldsDominateAndHostileOnesCoverTheInjectedFailures) {
   int reasonable = 0, withNetworks = 0;
-  std::vector<std::string> wanted = {"fail_adapters_info",
-                                     "fail_network_params",
-                                     "fail_add_address",
-                                     "fail_delete_address",
-                                     "adapter_index_fails",
-                                     "icmp_create_fails",
-                                     "fail_thread_starts",
-                                     "max_threads",
-                                     "fail_allocations",
-                                     "[[radio.refuse]]",
-                                     "delete_fails",
-                                     "temp_folder = false",
-                                     "register_fails",
-                                     "create_fails",
-                                     "action = \"close\"",
-                                     "action = \"start\"",
-                                     "action = \"press\"",
-                                     "action = \"timer\"",
-                                     "shown = ",
-                                     "ssid_bytes",
-                                     "rssi_upper_half",
-                                     "result = \"apipa\"",
-                                     "result = \"refused\"",
-                                     "release_error",
-                                     "associated = ",
-                                     "command_line",
-                                     "opens = false",
-                                     "preempt = ",
-                                     "action = \"message_error\"",
-                                     "fail_echo",
-                                     "fail_file_opens",
-                                     "repeat = ",
-                                     "troubleshooting",   // a release message longer than the line
-                                     "2202 = ",           // one with line breaks
-                                     std::string(80, 'W')};  // a device name the NIC name cannot hold
+  std::vector<std::string> wanted = {
+      "fail_adapters_info",
+      "fail_network_params",
+      "fail_add_address",
+      "fail_delete_address",
+      "adapter_index_fails",
+      "icmp_create_fails",
+      "fail_thread_starts",
+      "max_threads",
+      "fail_allocations",
+      "[[radio.refuse]]",
+      "delete_fails",
+      "temp_folder = false",
+      "register_fails",
+      "create_fails",
+      "action = \"close\"",
+      "action = \"start\"",
+      "action = \"press\"",
+      "action = \"timer\"",
+      "shown = ",
+      "ssid_bytes",
+      "rssi_upper_half",
+      "result = \"apipa\"",
+      "result = \"refused\"",
+      "release_error",
+      "associated = ",
+      "command_line",
+      "opens = false",
+      "preempt = ",
+      "action = \"message_error\"",
+      "fail_echo",
+      "fail_file_opens",
+      "repeat = ",
+      "troubleshooting",      // a release message longer than the line
+      "2202 = ",              // one with line breaks
+      std::string(80, 'W')};  // a device name the NIC name cannot hold
   std::vector<int> seen(wanted.size(), 0);
   for (uint64_t run = 1; run <= 600; run++) {
     std::string text = sim::exploreWorld(5, run);
@@ -442,7 +443,8 @@ TEST(ExploreProperties, TheNicIsNamedAsTheDriverSeesItAndFoundWhereListed) {
   EXPECT_TRUE(has(names(r), "nic-name"));
 
   std::string notFound = GOOD;
-  notFound.replace(notFound.find("     NIC DHCP Enabled"), 21, "     NIC not found in IP configuration.");
+  notFound.replace(notFound.find("     NIC DHCP Enabled"), 21,
+                   "     NIC not found in IP configuration.");
   r = soundRun(notFound);
   EXPECT_TRUE(names(r, true, {"ETH0", "WLAGN"}).empty());
   EXPECT_TRUE(has(names(r, true, {"ETH0", "WLAGN1"}), "false-verdict"));
@@ -470,7 +472,8 @@ TEST(ExploreProperties, AFailedReadGivesNoCause) {
   EXPECT_TRUE(has(names(soundRun(blamed)), "false-verdict"));
   // The next node's causes are its own.
   std::string next = failed;
-  next.insert(next.find("-Testing DNS resolution....OK"), "   Signal (RSSI) between  -10 and -70dB.\r\n");
+  next.insert(next.find("-Testing DNS resolution....OK"),
+              "   Signal (RSSI) between  -10 and -70dB.\r\n");
   EXPECT_FALSE(has(names(soundRun(next)), "false-verdict"));
 }
 
@@ -486,8 +489,9 @@ TEST(ExploreProperties, AReleaseErrorShowsItsCodeOnOneLine) {
   EXPECT_TRUE(has(names(r), "release-code"));
 
   std::string split = GOOD;
-  split.insert(split.find("     Renewing .Renewed"),
-               "     Releasing... Release Error:EThe network location\r\ncannot be reached.-1231\r\n");
+  split.insert(
+      split.find("     Renewing .Renewed"),
+      "     Releasing... Release Error:EThe network location\r\ncannot be reached.-1231\r\n");
   r = soundRun(split);
   r.releaseMessages = {{1231, true}};
   EXPECT_TRUE(has(names(r), "release-code"));

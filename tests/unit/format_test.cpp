@@ -59,4 +59,4 @@ TEST(Format, NarrowCopyIsCutAndTerminatedInsideItsCapacity) {
   EXPECT_STREQ(out, "ab");
 }
 
-} // namespace
+}  // namespace

@@ -13,8 +13,10 @@ namespace {
 TEST(Classify, RangesAreTextualAndStrict) {
   EXPECT_EQ(classifyText("0.0.0.0"), 1);
   EXPECT_EQ(classifyText("169.254.7.1"), 2);
-  for (const char* a : {"10.0.0.2", "172.16.5.4", "172.31.255.1", "192.168.1.33"}) EXPECT_EQ(classifyText(a), 0) << a;
-  for (const char* a : {"172.32.0.1", "192.169.0.1", "8.8.8.8", ""}) EXPECT_EQ(classifyText(a), -1) << a;
+  for (const char* a : {"10.0.0.2", "172.16.5.4", "172.31.255.1", "192.168.1.33"})
+    EXPECT_EQ(classifyText(a), 0) << a;
+  for (const char* a : {"172.32.0.1", "192.169.0.1", "8.8.8.8", ""})
+    EXPECT_EQ(classifyText(a), -1) << a;
   // Text order, not number order.
   EXPECT_EQ(classifyText("100.64.0.1"), 0);
   EXPECT_EQ(classifyText("169.30.0.1"), 2);
@@ -33,10 +35,10 @@ std::u16string lease(int32_t t, int32_t bias, int32_t daylight) {
 }
 
 TEST(LeaseTime, BiasesMoveTheHourAndTheDate) {
-  const int32_t oct4 = 1159999999 + 1; // 2006-10-04 22:13:20 UTC
+  const int32_t oct4 = 1159999999 + 1;  // 2006-10-04 22:13:20 UTC
   EXPECT_EQ(lease(oct4, 0, 0), u"10/04/06 22:13:20 local");
   EXPECT_EQ(lease(oct4, 300, -60), u"10/04/06 18:13:20 local");
-  EXPECT_EQ(lease(1136073600, -330, 0), u"1/01/06 5:00:00 local"); // half hour dropped
+  EXPECT_EQ(lease(1136073600, -330, 0), u"1/01/06 5:00:00 local");  // half hour dropped
   EXPECT_EQ(lease(0, 0, 0), u"1/01/70 0:00:00 local");
   // Past midnight the date moves with the hour.
   EXPECT_EQ(lease(oct4, -180, 0), u"10/05/06 1:13:20 local");
@@ -49,10 +51,14 @@ TEST(LeaseTime, BiasesMoveTheHourAndTheDate) {
 struct Block {
   std::vector<uint8_t> bytes;
   explicit Block(size_t n) : bytes(n) {}
-  template <typename T> T* at(size_t offset) { return reinterpret_cast<T*>(bytes.data() + offset); }
+  template <typename T>
+  T* at(size_t offset) {
+    return reinterpret_cast<T*>(bytes.data() + offset);
+  }
 };
 
-void setEntry(plat::IP_ADDR_STRING* e, const char* address, const char* mask, plat::IP_ADDR_STRING* next) {
+void setEntry(plat::IP_ADDR_STRING* e, const char* address, const char* mask,
+              plat::IP_ADDR_STRING* next) {
   std::strncpy(e->IpAddress.String, address, 15);
   std::strncpy(e->IpMask.String, mask, 15);
   e->Next = next;
@@ -79,8 +85,12 @@ TEST(ConnectionData, TwoAddressesNoGatewayDhcpOffThreeDns) {
   setEntry(dns2, "8.8.4.4", "", dns3);
   setEntry(dns3, "9.9.9.9", "", nullptr);
 
-  adapterSnapshot = {reinterpret_cast<plat::IP_ADAPTER_INFO*>(list.bytes.data()), plat::ULONG(list.bytes.size()),
-                     fixed, plat::ULONG(params.bytes.size()), wlan, 0};
+  adapterSnapshot = {reinterpret_cast<plat::IP_ADAPTER_INFO*>(list.bytes.data()),
+                     plat::ULONG(list.bytes.size()),
+                     fixed,
+                     plat::ULONG(params.bytes.size()),
+                     wlan,
+                     0};
   printConnectionData();
   EXPECT_EQ(std::u16string(consoleLog.consoleText),
             u"-Connection data:\r\n"
@@ -108,7 +118,8 @@ TEST(ConnectionData, TwoAddressesNoGatewayDhcpOffThreeDns) {
   adapterSnapshot.currentAdapter = nullptr;
   dns3->Next = nullptr;
   printConnectionData();
-  EXPECT_EQ(std::u16string(consoleLog.consoleText).substr(0, 32), u"DNS Servers:       192.168.1.1\r\n");
+  EXPECT_EQ(std::u16string(consoleLog.consoleText).substr(0, 32),
+            u"DNS Servers:       192.168.1.1\r\n");
   EXPECT_STREQ(currentAddress(), "0.0.0.0");
   EXPECT_EQ(classifyAddress(), 1);
   adapterSnapshot = AdapterSnapshot{};
@@ -116,7 +127,7 @@ TEST(ConnectionData, TwoAddressesNoGatewayDhcpOffThreeDns) {
 
 TEST(ConnectionData, AddressTextsAreReadWithinTheirField) {
   plat::IP_ADDRESS_STRING s;
-  std::memset(s.String, '7', sizeof s.String); // no terminator
+  std::memset(s.String, '7', sizeof s.String);  // no terminator
   char out[17];
   addressText(s, out);
   EXPECT_EQ(std::strlen(out), 16u);
@@ -142,13 +153,16 @@ TEST(ReleaseErrorLine, CodeStaysWholeAndTheLineOne) {
   }
   EXPECT_EQ(releaseLine(u"", 4294967295u), u"E-4294967295");
   // A cut that ends on a blank drops it; so does a line end.
-  EXPECT_EQ(releaseLine(std::u16string(72, u'a') + u" bbbbbbbbbb", 1231), u"E" + std::u16string(72, u'a') + u"-1231");
+  EXPECT_EQ(releaseLine(std::u16string(72, u'a') + u" bbbbbbbbbb", 1231),
+            u"E" + std::u16string(72, u'a') + u"-1231");
   // Line breaks are one blank each, a tab a blank; nothing may start a new line.
   std::u16string broken = releaseLine(u"One.\r\nTwo.\nThree.\r\r\n\tFour.\n", 5);
   EXPECT_EQ(broken, u"EOne. Two. Three.  Four.-5");
   // Characters the console cannot show are one placeholder each, a pair of
   // surrogates included; a lone one too.
-  EXPECT_EQ(releaseLine(u"Param\u00e8tre \u2013 \U0001F4F6\x01\x7f\x85\xd800!", 87), u"EParam\u00e8tre ? ????" u"?!-87");
+  EXPECT_EQ(releaseLine(u"Param\u00e8tre \u2013 \U0001F4F6\x01\x7f\x85\xd800!", 87),
+            u"EParam\u00e8tre ? ????"
+            u"?!-87");
   // A text without its terminator is read no further than its length.
   char16_t out[80];
   const char16_t unterminated[3] = {u'a', u'b', u'c'};
@@ -158,4 +172,4 @@ TEST(ReleaseErrorLine, CodeStaysWholeAndTheLineOne) {
   EXPECT_EQ(releaseLine(u"text", 1231, 4), u"E-1");
 }
 
-} // namespace
+}  // namespace

@@ -10,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/core.h"
 #include "harness/child.h"
 #include "harness/scheduler.h"
 #include "platform/core.h"

@@ -12,8 +12,8 @@
 #include "console/console.h"
 #include "console_testing.h"
 #include "harness/host.h"
-#include "ui/main_window.h"
 #include "scenario/world.h"
+#include "ui/main_window.h"
 
 namespace {
 

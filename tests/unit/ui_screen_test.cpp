@@ -10,9 +10,9 @@
 
 #include "console/console.h"
 #include "platform/window.h"
+#include "screen/winsys.h"
 #include "ui/main_window.h"
 #include "ui_testing.h"
-#include "screen/winsys.h"
 
 namespace {
 

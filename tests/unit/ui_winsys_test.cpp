@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "harness/scheduler.h"
 #include "platform/core.h"
 #include "platform/window.h"
-#include "harness/scheduler.h"
-#include "ui_testing.h"
-#include "screen/winsys.h"
 #include "scenario/world.h"
+#include "screen/winsys.h"
+#include "ui_testing.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "platform/core.h"
+#include "radio/radio_link.h"
+#include "scenario/world_radio.h"
 #include "wlan/association.h"
 #include "wlan/channel.h"
-#include "radio/radio_link.h"
 #include "wlan_sim_testing.h"
-#include "scenario/world_radio.h"
 
 namespace {
 
@@ -112,17 +112,22 @@ TEST(QueryCurrentBssid, AssociatedThenDroppedKeepsTheLastBssid) {
     c.equal(queryCurrentBssid(b), int32_t(plat::ERROR_GEN_FAILURE), "after disassociation");
     c.equal(hex(b), std::string("00:1a:2b:00:00:01"), "output left as it was");
     std::vector<std::string> t = finishTrace(path);
-    c.equal(tracedRequests(t, {"QUERY_OID_VALUE", "\"oid\":\"0x0D010101\"", "\"in\":128,\"out\":128"}).size(),
-            size_t(2), "BSSID queries of 128 bytes");
-    c.equal(tracedRequests(t, {"SET_OID_VALUE", "\"oid\":\"0x0D010115\"", "\"in\":1024,\"out\":1024"}).size(),
-            size_t(1), "one disassociation of 1024 bytes");
+    c.equal(
+        tracedRequests(t, {"QUERY_OID_VALUE", "\"oid\":\"0x0D010101\"", "\"in\":128,\"out\":128"})
+            .size(),
+        size_t(2), "BSSID queries of 128 bytes");
+    c.equal(
+        tracedRequests(t, {"SET_OID_VALUE", "\"oid\":\"0x0D010115\"", "\"in\":1024,\"out\":1024"})
+            .size(),
+        size_t(1), "one disassociation of 1024 bytes");
   });
   EXPECT_EQ(failures, "");
 }
 
 TEST(QueryCurrentBssid, ARefusalWithoutAnErrorCodeIsNotAssociation) {
   for (uint32_t error : {0u, 1167u}) {
-    std::string scenario = std::string(WLAN_BINDING) + "[radio]\nbssid_error = " + std::to_string(error) +
+    std::string scenario = std::string(WLAN_BINDING) +
+                           "[radio]\nbssid_error = " + std::to_string(error) +
                            "\n[[radio.network]]\nssid = \"Cafe\"\n";
     std::string failures = onSimulatedHandheld(scenario, [error](SimChecks& c, const std::string&) {
       c.check(findWlanNic(), "adapter found");
@@ -179,4 +184,4 @@ TEST(Join, HoldsAtTheKthPollOrNever) {
   EXPECT_EQ(failures, "");
 }
 
-} // namespace
+}  // namespace

@@ -37,7 +37,7 @@ TEST(BindingName, NamesOutsideTheReplyOrTooLongAreRefused) {
   EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
   r.set(20, 0xFFFFFFFEu, u"", 0);
   EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
-  r.set(20, 2 * DEVICE_NAME_CHARS, u"", 0); // fits the reply, not deviceName
+  r.set(20, 2 * DEVICE_NAME_CHARS, u"", 0);  // fits the reply, not deviceName
   EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));
   EXPECT_FALSE(readBindingName(r.bytes, 10, out, DEVICE_NAME_CHARS));
   EXPECT_EQ(std::u16string(out), u"keep");
@@ -74,4 +74,4 @@ TEST(DeviceName, CopyIsWholeOrRefused) {
   wlanChannel = WlanChannel{};
 }
 
-} // namespace
+}  // namespace

@@ -60,14 +60,14 @@ TEST(RecordWalk, FollowsEachRecordsOwnLength) {
   constexpr size_t PUBLISHED = sizeof(plat::NDIS_WLAN_BSSID);
   Reply reply;
   plat::NDIS_WLAN_BSSID first = record(1, "first");
-  first.Length = PUBLISHED + 60; // information elements follow
+  first.Length = PUBLISHED + 60;  // information elements follow
   ASSERT_TRUE(reply.add(first, PUBLISHED + 60));
   // The extra bytes begin like a record of their own: a walk by the
   // published size would take it for the second network.
   plat::NDIS_WLAN_BSSID decoy = record(0x99, "decoy");
   std::memcpy(reply.bytes.data() + plat::BSSID_LIST_HEADER + PUBLISHED, &decoy, 60);
   plat::NDIS_WLAN_BSSID second = record(2, "second");
-  second.Length = PUBLISHED + 1; // an odd Length, too
+  second.Length = PUBLISHED + 1;  // an odd Length, too
   ASSERT_TRUE(reply.add(second, PUBLISHED + 1));
   plat::NDIS_WLAN_BSSID third = record(3, "third");
   ASSERT_TRUE(reply.add(third));
@@ -93,7 +93,7 @@ TEST(RecordWalk, SsidKeepsAtMost31BytesAndItsNul) {
   inner.Ssid.SsidLength = sizeof withNul;
   std::memcpy(inner.Ssid.Ssid, withNul, sizeof withNul);
   plat::NDIS_WLAN_BSSID huge = record(4);
-  huge.Ssid.SsidLength = 0xFFFFFFFFu; // the field still holds only 32 bytes
+  huge.Ssid.SsidLength = 0xFFFFFFFFu;  // the field still holds only 32 bytes
   std::memset(huge.Ssid.Ssid, 'y', 32);
   for (const auto& r : {full, empty, inner, huge}) ASSERT_TRUE(reply.add(r));
 
@@ -114,9 +114,9 @@ TEST(RecordWalk, ChannelFromEveryDsConfigForm) {
     uint32_t channel;
   };
   const Case known[] = {
-      {2412000, 1}, {2472000, 13}, {2437000, 6}, // kHz
-      {24120, 1},   {24720, 13},                 // units of 100 kHz
-      {11, 11},     {0, 0},        {19, 19},     // channel numbers
+      {2412000, 1}, {2472000, 13}, {2437000, 6},  // kHz
+      {24120, 1},   {24720, 13},                  // units of 100 kHz
+      {11, 11},     {0, 0},        {19, 19},      // channel numbers
   };
   Reply reply;
   for (const Case& c : known) {
@@ -199,7 +199,7 @@ TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
     Reply reply;
     ASSERT_TRUE(reply.add(record(1)));
     plat::NDIS_WLAN_BSSID r = record(2);
-    r.Length = plat::ULONG(REPLY_BYTES); // more than is left
+    r.Length = plat::ULONG(REPLY_BYTES);  // more than is left
     ASSERT_TRUE(reply.add(r));
     NodeEntry e[NODE_TABLE_ENTRIES] = {};
     EXPECT_EQ(reply.walk(e), 1);
@@ -219,9 +219,9 @@ TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
     EXPECT_EQ(reply.walk(e), 1);
     // The same bytes seen through a reply one byte short.
     EXPECT_EQ(parseBssidList(reply.bytes.data(), reply.bytes.size() - 1, e, NODE_TABLE_ENTRIES), 0);
-    EXPECT_EQ(parseBssidList(reply.bytes.data(), plat::BSSID_LIST_HEADER + 103, e,
-                             NODE_TABLE_ENTRIES),
-              0);
+    EXPECT_EQ(
+        parseBssidList(reply.bytes.data(), plat::BSSID_LIST_HEADER + 103, e, NODE_TABLE_ENTRIES),
+        0);
   }
   // NumberOfItems beyond the records the reply holds: the zeros after the
   // last record end the walk.
@@ -256,10 +256,10 @@ TEST(RecordWalkHostile, MoreNetworksThanTheTableKeepsTheFirst) {
   Reply reply;
   while (reply.add(record(uint8_t(reply.added)))) {
   }
-  ASSERT_GT(reply.added, uint32_t(NODE_TABLE_ENTRIES)); // a 4096-byte reply holds more than 32
+  ASSERT_GT(reply.added, uint32_t(NODE_TABLE_ENTRIES));  // a 4096-byte reply holds more than 32
   NodeEntry e[NODE_TABLE_ENTRIES + 1];
   std::memset(e, 0, sizeof e);
-  e[NODE_TABLE_ENTRIES].rssi = 777; // just past the table
+  e[NODE_TABLE_ENTRIES].rssi = 777;  // just past the table
   ASSERT_EQ(reply.walk(e), NODE_TABLE_ENTRIES);
   for (int i = 0; i < NODE_TABLE_ENTRIES; i++) EXPECT_EQ(e[i].bssid[5], i);
   EXPECT_EQ(e[NODE_TABLE_ENTRIES].rssi, 777);
@@ -315,4 +315,4 @@ TEST_F(NodeTableLookup, NextCandidateIsTheLowestFlaggedEntry) {
   EXPECT_EQ(findNodeByBssid(none), NO_NODE);
 }
 
-} // namespace
+}  // namespace

@@ -14,9 +14,9 @@
 
 #include "harness/child.h"
 #include "harness/host.h"
-#include "scenario/scenario.h"
 #include "harness/scheduler.h"
 #include "harness/trace.h"
+#include "scenario/scenario.h"
 
 // What a body found wrong, one line each.
 struct SimChecks {
@@ -58,8 +58,9 @@ inline std::vector<std::string> tracedRequests(const std::vector<std::string>& t
 // Loads `scenario` (TOML) and runs body as the simulated process's only
 // thread, writing the trace to a file the body can read back (tracePath).
 // Answers the failures, empty when everything held.
-inline std::string onSimulatedHandheld(const std::string& scenario,
-                                       std::function<void(SimChecks&, const std::string& tracePath)> body) {
+inline std::string onSimulatedHandheld(
+    const std::string& scenario,
+    std::function<void(SimChecks&, const std::string& tracePath)> body) {
   char tracePath[] = "/tmp/qv-wlan-trace-XXXXXX";
   int traceFd = mkstemp(tracePath);
   if (traceFd < 0) return "no trace file";
@@ -82,7 +83,8 @@ inline std::string onSimulatedHandheld(const std::string& scenario,
         body(checks, path);
         sim::traceClose();
       });
-      if (r.reason != sim::EndReason::AllThreadsEnded) checks.failures += "the run did not end by itself\n";
+      if (r.reason != sim::EndReason::AllThreadsEnded)
+        checks.failures += "the run did not end by itself\n";
     }
     ssize_t ignored = write(fds[1], checks.failures.data(), checks.failures.size());
     (void)ignored;
