@@ -75,13 +75,4 @@ void outputDebugString(const char16_t* text) {
   }
 }
 
-// A broken invariant of the program or of the simulator itself: the
-// message on standard error, then an abort, whatever the build.
-void assertionFailed(const char* file, int line, const char* condition, const char* why) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "quorvelta-sim: assertion failed: %s:%d: %s: %s\n", file, line, condition,
-               why);
-  std::abort();
-}
-
 }  // namespace plat

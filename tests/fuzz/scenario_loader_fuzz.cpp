@@ -24,8 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (loaded) {
     require(error.empty() && world.file == "fuzz.toml");
   } else {
-    // Refused: one message that names the file and a line; the world as it was.
-    require(error.rfind("fuzz.toml:", 0) == 0 && world.file == "untouched");
+    // Refused: messages, one per line, each naming the file and a line; the
+    // world as it was.
+    require(error.rfind("quorvelta-sim: fuzz.toml:", 0) == 0 && error.back() == '\n' &&
+            world.file == "untouched");
   }
   return 0;
 }
