@@ -132,7 +132,7 @@ bool readSweep(Cursor& c, RunTrack& t) {
   // The dots with answers between them; after the last, answers may come on
   // either side of the count of probes not started.
   while (dots < SWEEP_DOTS || (!c.done() && (startsWith(c.peek(), "1.0  ") ||
-                                              startsWith(c.peek(), "     Not probed: ")))) {
+                                             startsWith(c.peek(), "     Not probed: ")))) {
     if (c.done()) return fail(c, "the log ends inside the sweep");
     const std::string& l = c.peek();
     std::string address, rest;
