@@ -11,6 +11,7 @@
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/iphlp.h"
+#include "system/switch_point.h"
 
 namespace plat {
 
@@ -19,6 +20,7 @@ HANDLE const ICMP = reinterpret_cast<HANDLE>(uintptr_t(0x1C4F));
 }
 
 HANDLE icmpCreateFile() {
+  sim::switchPoint();
   const sim::Fault* fault = sim::nextCallFails(sim::FaultCall::IcmpCreate);
   sim::trace("IcmpCreateFile", {{"ok", fault == nullptr}});
   if (fault) {
@@ -33,6 +35,7 @@ BOOL icmpCloseHandle(HANDLE icmp) { return icmp == ICMP; }
 DWORD icmpSendEcho(HANDLE icmp, IPAddr destination, void*, WORD requestSize,
                    IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
                    DWORD timeout) {
+  sim::switchPoint();
   uint32_t dest = sim::fromNetwork(destination);
   sim::ipNow();
   // An injected refusal: the stack turns the request down at once (out of

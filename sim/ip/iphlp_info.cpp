@@ -7,6 +7,7 @@
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/iphlp.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -62,6 +63,7 @@ std::vector<Item> gatewayItems(const LiveAdapter& a) {
 namespace plat {
 
 DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   uint32_t call = countCall(FaultCall::AdaptersInfo);
@@ -114,6 +116,7 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
 }
 
 DWORD getNetworkParams(FIXED_INFO* info, ULONG* size) {
+  sim::switchPoint();
   using namespace sim;
   ipNow();
   uint32_t call = countCall(FaultCall::NetworkParams);

@@ -8,6 +8,7 @@
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/iphlp.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -39,6 +40,7 @@ Renewal renewalFor(int n) {
 namespace plat {
 
 DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, ULONG* instance) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   LiveAdapter* a = adapterByIndex(ifIndex);
@@ -65,6 +67,7 @@ DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, U
 }
 
 DWORD deleteIPAddress(ULONG context) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   DWORD answer = ERROR_INVALID_PARAMETER;
@@ -89,6 +92,7 @@ DWORD deleteIPAddress(ULONG context) {
 }
 
 DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   uint32_t call = countCall(FaultCall::ForwardTable);
@@ -122,6 +126,7 @@ DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
 }
 
 DWORD deleteIpForwardEntry(MIB_IPFORWARDROW* route) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   DWORD answer = ERROR_NOT_FOUND;
@@ -147,6 +152,7 @@ DWORD deleteIpForwardEntry(MIB_IPFORWARDROW* route) {
 }
 
 DWORD getAdapterIndex(char16_t* adapterName, ULONG* index) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   std::u16string name;
@@ -168,6 +174,7 @@ DWORD getAdapterIndex(char16_t* adapterName, ULONG* index) {
 }
 
 DWORD ipReleaseAddress(IP_ADAPTER_INDEX_MAP* map) {
+  sim::switchPoint();
   using namespace sim;
   ipNow();
   LiveAdapter* a = map ? adapterByIndex(map->Index) : nullptr;
@@ -191,6 +198,7 @@ DWORD ipReleaseAddress(IP_ADAPTER_INDEX_MAP* map) {
 }
 
 DWORD ipRenewAddress(IP_ADAPTER_INDEX_MAP* map) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   LiveAdapter* a = map ? adapterByIndex(map->Index) : nullptr;

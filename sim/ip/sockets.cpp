@@ -10,6 +10,7 @@
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/sockets.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -89,6 +90,7 @@ uint32_t inetAddr(const char* text) {
 }
 
 hostent* getHostByName(const char* name) {
+  sim::switchPoint();
   using namespace sim;
   uint32_t call = countCall(FaultCall::HostByName);
   std::string n = name ? name : "";
@@ -127,6 +129,7 @@ hostent* getHostByName(const char* name) {
 }
 
 hostent* getHostByAddr(const char* address, int length, int type) {
+  sim::switchPoint();
   using namespace sim;
   uint32_t call = countCall(FaultCall::HostByAddr);
   if (!address || length != 4 || type != AF_INET) {
