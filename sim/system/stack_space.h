@@ -103,4 +103,9 @@ class StackSpace {
   uint64_t peak_ = 0;
 };
 
+// The most the stacks of the threads alive at once held in this run
+// (sim/system/threads.cpp keeps the run's budget); the trace's sim.end
+// record carries it as stacks_peak.
+uint64_t stackSpacePeak();
+
 }  // namespace sim

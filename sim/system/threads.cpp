@@ -63,6 +63,9 @@ void releaseOwnStack() {
 }
 
 }  // namespace
+
+uint64_t stackSpacePeak() { return stackSpace().peak(); }
+
 }  // namespace sim
 
 namespace plat {
