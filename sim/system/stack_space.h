@@ -22,8 +22,8 @@ constexpr uint64_t KiB = 1024;
 constexpr uint64_t MiB = 1024 * KiB;
 
 // Address space is reserved in units of the allocation granularity
-// (GetSystemInfo's dwAllocationGranularity: 64 KiB on every Windows and on
-// CE); commits are made in pages.
+// (GetSystemInfo's dwAllocationGranularity: 64 KiB on every Windows, and
+// CE's allocation boundary is 64 KiB too); commits are made in pages.
 constexpr uint64_t ALLOCATION_GRANULARITY = 64 * KiB;
 constexpr uint64_t PAGE_SIZE = 4 * KiB;
 // CreateThread's flag that makes the size the stack's reservation.
@@ -60,8 +60,11 @@ constexpr uint64_t DEFAULT_STACK_ADDRESS_SPACE =
     USER_SPACE_32 - 1 * MiB - 1 * MiB - MINGW_IMAGE_STACK_RESERVE - 64 * MiB;
 static_assert(DEFAULT_STACK_ADDRESS_SPACE == 2076049408ull);
 
-// A Windows CE 5 process: its whole address space is one 32 MiB slot, of
-// which the bottom 64 KiB is never given out; the image and its heap sit
+// A Windows CE 5 process: its whole address space is one 32 MiB slot
+// (CE 5.0 "Virtual Memory": "Each process in Windows CE has only 32 MB of
+// virtual address space", which the process, its DLLs, heaps, stacks and
+// allocations share; "Process Address Space"), of which the bottom 64 KiB
+// is never given out; the image and its heap sit
 // at the bottom, the DLLs at the top (every DLL any process loaded into RAM
 // keeps its range in every slot), the stacks in between. Allowing 1 MiB
 // for the image, 1 MiB for the heap, the main thread's 64 KiB stack and
