@@ -64,13 +64,12 @@ static_assert(DEFAULT_STACK_ADDRESS_SPACE == 2076049408ull);
 // (CE 5.0 "Virtual Memory": "Each process in Windows CE has only 32 MB of
 // virtual address space", which the process, its DLLs, heaps, stacks and
 // allocations share; "Process Address Space"), of which the bottom 64 KiB
-// is never given out; the image and its heap sit
-// at the bottom, the DLLs at the top (every DLL any process loaded into RAM
-// keeps its range in every slot), the stacks in between. Allowing 1 MiB
-// for the image, 1 MiB for the heap, the main thread's 64 KiB stack and
-// about 6 MiB for DLLs leaves 24 MiB: a documented value for the key, not
-// the default, as the target is not known to be CE 5 (CE 6 gives each
-// process 2 GiB).
+// is never given out; the image and its heap sit at the bottom, the DLLs
+// at the top (every DLL any process loaded into RAM keeps its range in
+// every slot), the stacks in between. Allowing 1 MiB for the image, 1 MiB
+// for the heap, the main thread's 64 KiB stack and about 6 MiB for DLLs
+// leaves 24 MiB: a documented value for the key, not the default, as the
+// target is not known to be CE 5 (CE 6 gives each process 2 GiB).
 constexpr uint64_t CE5_STACK_ADDRESS_SPACE = 24 * MiB;
 
 // The reservation CreateThread makes for a stack of `stackSize` bytes with
