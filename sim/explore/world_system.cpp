@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "explore/world.h"
+#include "system/stack_space.h"
 
 namespace sim::worlds {
 
@@ -23,6 +24,46 @@ void clockSection(Draft& d) {
   if (r.percent(30)) t.flag("daylight", true);
   if (r.percent(10)) t.num("standard_bias", r.pick<int64_t>({0, 60, -60}));
 }
+
+namespace {
+
+// The address space for thread stacks, sometimes: a CE 5 slot's, one that
+// holds a few dozen probes, one that cannot hold the run's own thread, a
+// 32-bit process's; and the image's default reservation (a CE toolchain's,
+// MSVC's, MinGW-w64's). Drawn from a stream of their own, split from the
+// second one without moving it, so that every other draw of a world stays
+// as it was before these keys existed.
+void stackSection(Draft& d) {
+  Rng more{d.more.s ^ 0xD1B54A32D192ED03ull};
+  more.next();
+  if (!more.percent(d.hostile ? 25 : 10)) return;
+  uint64_t image = MINGW_IMAGE_STACK_RESERVE;
+  if (more.percent(40)) {
+    image = uint64_t(more.pick<int64_t>(
+        {int64_t(CE_IMAGE_STACK_RESERVE), int64_t(1 * MiB), int64_t(2 * MiB), 100000}));
+    d.t.num("image_stack_reserve", int64_t(image));
+  }
+  uint64_t space;
+  switch (more.range(0, d.hostile ? 3 : 2)) {
+    case 0:
+      space = CE5_STACK_ADDRESS_SPACE;
+      break;
+    case 1:
+      space = uint64_t(more.range(int64_t(3 * MiB), int64_t(40 * MiB)));
+      break;
+    case 2:
+      space = DEFAULT_STACK_ADDRESS_SPACE;
+      break;
+    default:
+      space = uint64_t(more.range(0, int64_t(image)));
+      break;
+  }
+  d.t.num("stack_address_space", int64_t(space));
+  // The run's own thread asks for the image's reservation.
+  if (space < stackReservation(0, 0, image)) d.workerMayFail = true;
+}
+
+}  // namespace
 
 void systemSection(Draft& d) {
   Rng& r = d.r;
@@ -69,6 +110,7 @@ void systemSection(Draft& d) {
     workerMayFail = workerMayFail || v[0] == 1;
     d.faultCalls(FaultCall::CreateThread, v);
   }
+  stackSection(d);
   if (hostile && r.percent(15)) d.someFaults(FaultCall::Allocate, 120);
   if (hostile && r.percent(5)) d.someFaults(FaultCall::FileOpen, 2);
   if (hostile && r.percent(8)) d.someFaults(FaultCall::TextConversion, 40);

@@ -15,6 +15,7 @@
 #include "scenario/fault.h"
 #include "scenario/world.h"
 #include "screen/winsys.h"
+#include "system/stack_space.h"
 #include "system/switch_point.h"
 
 namespace sim {
@@ -84,6 +85,7 @@ RunOutcome runOnce(const RunSetup& setup) {
   if (!out.interrupted && !out.hostFailure)
     trace("sim.end", {{"default_routes", defaultRoutesLeft()},
                       {"threads_peak", peakThreads()},
+                      {"stacks_peak", stackSpacePeak()},
                       {"unreached", unreachedFaults()}});
   if (!traceClose(out.traceError) && !setup.tracePath.empty())
     out.traceError = "cannot write " + setup.tracePath + ": " + out.traceError;

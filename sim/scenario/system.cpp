@@ -31,6 +31,13 @@ void loadSystem(Section& s, SystemWorld& w, std::vector<Fault>& faults) {
   w.commandLine = s.wideText("command_line", u"");
   w.tempExists = s.boolean("temp_folder", true);
   w.maxThreads = uint32_t(s.integer("max_threads", 0, 0, 100000));
+  // Up to the 4 GiB a large-address-aware 32-bit program has under a 64-bit
+  // kernel; the image's reservation from a page to 256 MiB.
+  w.stackAddressSpace = uint64_t(s.integer(
+      "stack_address_space", int64_t(DEFAULT_STACK_ADDRESS_SPACE), 0, int64_t(4096 * MiB)));
+  w.imageStackReserve =
+      uint64_t(s.integer("image_stack_reserve", int64_t(MINGW_IMAGE_STACK_RESERVE),
+                         int64_t(PAGE_SIZE), int64_t(256 * MiB)));
   for (FaultCall c : {FaultCall::CreateThread, FaultCall::Allocate, FaultCall::FileOpen,
                       FaultCall::TextConversion, FaultCall::FileTime})
     loadCallFaults(s, c, faultKind(c).answer, faults);

@@ -11,6 +11,7 @@
 #include "scenario/world_ip.h"
 #include "scenario/world_radio.h"
 #include "scenario/world_ui.h"
+#include "system/stack_space.h"
 
 namespace sim {
 
@@ -46,6 +47,10 @@ struct SystemWorld {
   bool tempExists = true;                       // "\Temp" on the device
   std::map<uint32_t, std::u16string> messages;  // system message texts
   uint32_t maxThreads = 0;                      // 0: no limit
+  // The address space for the stacks of the threads the program creates,
+  // and the image's default stack reservation (system/stack_space.h).
+  uint64_t stackAddressSpace = DEFAULT_STACK_ADDRESS_SPACE;
+  uint64_t imageStackReserve = MINGW_IMAGE_STACK_RESERVE;
   // Preemption: a thread that releases a lock gives way for a millisecond
   // with this chance (percent), drawn from a stream seeded with
   // preemptSeed, so that other interleavings can be tried and replayed.

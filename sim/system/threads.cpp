@@ -13,6 +13,7 @@
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "system/services.h"
+#include "system/stack_space.h"
 #include "system/switch_point.h"
 
 namespace sim {
@@ -30,7 +31,28 @@ static_assert(sizeof(SimCs) <= sizeof(plat::CRITICAL_SECTION));
 
 PerThread<char> ownerTag;  // its address names the calling thread
 
+// The address space for thread stacks, from the world's budget; created at
+// the first thread the program starts (one run per process).
+StackSpace& stackSpace() {
+  static StackSpace space{world.system.stackAddressSpace};
+  return space;
+}
+
+// What the calling thread's stack holds of it (0 for the program's first
+// thread, whose stack is the process's own), given back when it ends: by
+// returning from its procedure or by ExitThread.
+PerThread<uint64_t> ownStack;
+
+void releaseOwnStack() {
+  uint64_t& held = ownStack.get();
+  stackSpace().release(held);
+  held = 0;
+}
+
 }  // namespace
+
+uint64_t stackSpacePeak() { return stackSpace().peak(); }
+
 }  // namespace sim
 
 namespace plat {
@@ -39,26 +61,52 @@ using namespace sim;
 
 HANDLE createThread(ThreadProc proc, void* param, size_t stackSize, DWORD* threadId) {
   sim::switchPoint();
+  // The flag as the Win32 back end passes it: a size is a reservation.
+  const uint32_t flags = stackSize ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0;
+  const uint64_t reserve = stackReservation(stackSize, flags, world.system.imageStackReserve);
   const Fault* fault = nextCallFails(FaultCall::CreateThread);
-  bool refuse =
-      fault || (world.system.maxThreads && uint32_t(liveThreads()) >= world.system.maxThreads);
-  if (refuse) {
-    trace("CreateThread", {{"stack", uint64_t(stackSize)}, {"ok", false}});
-    lastError = fault ? fault->answer : ERROR_NOT_ENOUGH_MEMORY;
+  DWORD error = fault ? fault->answer : ERROR_NOT_ENOUGH_MEMORY;
+  const char* why = fault ? "fault" : nullptr;
+  if (!why && world.system.maxThreads && uint32_t(liveThreads()) >= world.system.maxThreads)
+    why = "max_threads";
+  // Last, as the reservation is taken here and kept by the thread.
+  if (!why && !stackSpace().reserve(reserve)) why = "address space";
+  if (why) {
+    trace("CreateThread", {{"stack", uint64_t(stackSize)},
+                           {"ok", false},
+                           {"reserve", reserve},
+                           {"error", uint64_t(error)},
+                           {"why", why},
+                           {"stacks", stackSpace().reserved()}});
+    lastError = error;
     return nullptr;
   }
   // A thread the host cannot make stops the run (schedSpawn does not come
-  // back): the device would have made it.
+  // back): the device would have made it. The host stack is the
+  // scheduler's own and whatever its size, it takes nothing of the
+  // device's budget.
   int id = schedSpawn(
-      "thread", [proc, param] { proc(param); }, stackSize);
-  trace("CreateThread", {{"stack", uint64_t(stackSize)}, {"ok", true}});
+      "thread",
+      [proc, param, reserve] {
+        ownStack.get() = reserve;
+        proc(param);
+        releaseOwnStack();
+      },
+      stackSize);
+  trace("CreateThread", {{"stack", uint64_t(stackSize)},
+                         {"ok", true},
+                         {"reserve", reserve},
+                         {"stacks", stackSpace().reserved()}});
   if (threadId) *threadId = DWORD(id);
   return reinterpret_cast<HANDLE>(uintptr_t(0x10000 + id));
 }
 
 BOOL closeHandle(HANDLE) { return 1; }
 
-void exitThread(DWORD) { endThread(); }
+void exitThread(DWORD) {
+  releaseOwnStack();
+  endThread();
+}
 
 void sleep(DWORD ms) { sleepUntil(now() + ms, "Sleep"); }
 
