@@ -234,14 +234,23 @@ void checkSurvey(const Lines& l, Fail& v) {
   }
 }
 
-// The sweep writes 31 dots in all, whatever answers.
+// The sweep writes 31 dots in all, whatever answers; a probe's answer shows
+// only while its sweep is open (up to the removal of the sweep's address),
+// never under a later heading.
 void checkSweeps(const Lines& l, Fail& v) {
-  bool in = false;
+  bool in = false, open = false;
   size_t dots = 0, from = 0;
   for (size_t n = 0; n < l.whole.size(); n++) {
     const std::string& line = l.whole[n];
+    size_t probe = line.find(PROBE_PREFIX);
+    if (probe != std::string::npos && line.find_first_not_of('.') >= probe && !open)
+      add(v, "late-probe",
+          "line " + std::to_string(n + 1) +
+              " shows a probe's answer outside a sweep: " + shown(line));
+    if (line == "     IP Address Deleted." || line == "     IP Address Deletetion failed.")
+      open = false;
     if (line == SWEEP_START) {
-      in = true;
+      in = open = true;
       dots = 0;
       from = n + 1;
     } else if (in && line == SWEEP_END) {

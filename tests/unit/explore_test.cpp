@@ -341,6 +341,14 @@ TEST(ExploreProperties, NoLineIsTorn) {
                    "-Testing Internet connection....-Testing Internet connection....OK:   23ms"));
   EXPECT_TRUE(torn(GOOD, "-Current state.... DISSASSOCIATED", "-Current state.... "));
   EXPECT_TRUE(torn(GOOD, "     Guest .Associated in  0s ", "     Guest .Associated in "));
+  // A probe's answer after the sweep's address went, or under the verdict.
+  EXPECT_FALSE(has(names(soundRun(withSweep)), "late-probe"));
+  std::string late = withSweep;
+  late.insert(late.find("     No valid Internet gateway found."), "1.0  192.168.0.7\r\n");
+  EXPECT_TRUE(has(names(soundRun(late)), "late-probe"));
+  late = GOOD;
+  late.insert(late.find("-Testing DNS resolution"), "1.0  192.168.0.7\r\n");
+  EXPECT_TRUE(has(names(soundRun(late)), "late-probe"));
   // The sweep writes 31 dots whatever answers.
   std::string short1 = withSweep;
   short1.replace(short1.find("................\r\n"), 3, "..");
@@ -372,8 +380,12 @@ TEST(ExploreProperties, TheLogIsTheConsoleText) {
 }
 
 TEST(ExploreProperties, AFullConsoleLogsItsNewestWholeLines) {
-  std::string text = HEAD;
+  // A sweep whose many answers fill the console.
+  std::string text = HEAD + lines({"-Trying to find usual AP configurations...",
+                                   "     IP address added: 192.168.0.133", "."});
   for (int i = 0; i < 400; i++) text += "1.0  192.168.0." + std::to_string(i % 250) + "\r\n";
+  text += lines({"..............................", "     IP Address Deleted.",
+                 "     No valid Internet gateway found."});
   text += SUCCESS_PASS + CLOSING;
   sim::RunRecord r = soundRun(text);
   r.log = sim::logBytes(sim::keptConsoleText(r.echo));
