@@ -63,8 +63,13 @@ void initState() {
   state.joins = 0;
 }
 
-std::string firstAddress(const LiveAdapter& a) {
-  return a.addresses.empty() ? "0.0.0.0" : formatIpv4(a.addresses[0].address);
+// The record of what the adapter took: its first address and that
+// address's Context (0: it holds none).
+void traceTaken(const char* event, const LiveAdapter& a) {
+  bool none = a.addresses.empty();
+  trace("sim.dhcp", {{"event", event},
+                     {"address", none ? "0.0.0.0" : formatIpv4(a.addresses[0].address)},
+                     {"context", none ? 0u : a.addresses[0].context}});
 }
 
 // A fixed configuration on joining: the network's own (dhcp = false there),
@@ -84,8 +89,7 @@ void fixedOnJoin(LiveAdapter& w, const NetworkIp* n) {
     w.gateways = w.config->gateways;
   }
   setWlanDefaultRoute(w.gateways.empty() ? 0 : w.gateways[0]);
-  trace("sim.dhcp", {{"event", n ? "fixed by network on join" : "own fixed on join"},
-                     {"address", firstAddress(w)}});
+  traceTaken(n ? "fixed by network on join" : "own fixed on join", w);
 }
 
 // A new join: the adapter takes the configuration it has on that network.
@@ -116,7 +120,7 @@ void joined() {
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp", {{"event", "lease on join"}, {"address", firstAddress(*w)}});
+  traceTaken("lease on join", *w);
 }
 
 void applyDueRenewal() {
@@ -138,8 +142,7 @@ void applyDueRenewal() {
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp", {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"},
-                     {"address", r.address ? formatIpv4(*r.address) : ""}});
+  traceTaken(r.kind == Renewal::Valid ? "renewed" : "apipa", *w);
 }
 
 bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }
