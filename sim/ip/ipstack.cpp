@@ -30,7 +30,8 @@ uint32_t contextFor(uint32_t named) { return named != STACK_ASSIGNS ? named : ne
 // An adapter's own addresses, as its [[ip.adapter]] gives them.
 std::vector<LiveAddress> ownAddresses(const AdapterConfig& c) {
   std::vector<LiveAddress> v;
-  for (const IpAddressEntry& e : c.addresses) v.push_back({e.address, e.mask, contextFor(e.context)});
+  for (const IpAddressEntry& e : c.addresses)
+    v.push_back({e.address, e.mask, contextFor(e.context)});
   return v;
 }
 

@@ -95,10 +95,10 @@ void checkIpSsids(std::vector<Section>& tables, const World& w) {
     auto [it, added] = ssids.emplace(ssid, n.line(key));
     if (!added)
       n.fail(key, "another [[ip.network]] (line " + std::to_string(it->second) +
-                         ") is the network \"" + ssidForMessage(ssid) + "\"");
+                      ") is the network \"" + ssidForMessage(ssid) + "\"");
     if (!radioSsids.count(ssid))
       n.warn(key, "no [[radio.network]] has the SSID \"" + ssidForMessage(ssid) +
-                 "\", so this network is never joined");
+                      "\", so this network is never joined");
   }
 }
 

@@ -71,8 +71,8 @@ struct Renewal {
   uint32_t poll = 1;  // the poll (1-based) from which the new address shows
   Address address;    // the address then held (Valid, Apipa)
   uint32_t mask = 0xFFFFFF00;
-  Address gateway;        // Valid: the gateway then held
-  uint32_t error = 1231;  // Refused: IpRenewAddress's answer
+  Address gateway;                   // Valid: the gateway then held
+  uint32_t error = 1231;             // Refused: IpRenewAddress's answer
   uint32_t context = STACK_ASSIGNS;  // Valid, Apipa: the new address's Context
 };
 
@@ -91,7 +91,7 @@ struct NetworkIp {
   uint32_t mask = 0xFFFFFF00;
   Address gateway;
   uint32_t context = STACK_ASSIGNS;  // the lease's (or fixed address's) Context
-  uint32_t dhcpServer = 0;  // 0: none
+  uint32_t dhcpServer = 0;           // 0: none
   int64_t leaseObtained = 0;
   // The network's own subnet; default: the lease's address and mask.
   uint32_t subnet = 0, subnetMask = 0;
@@ -101,7 +101,7 @@ struct NetworkIp {
   std::vector<NameEntry> names;
   std::vector<ReverseEntry> reverse;
   // DHCP release and renewals.
-  uint32_t releaseError = 0;      // nonzero: IpReleaseAddress answers it
+  uint32_t releaseError = 0;  // nonzero: IpReleaseAddress answers it
   // One per IpRenewAddress made on this network, in order, counted from
   // the network's own first renewal; then the last repeats.
   std::vector<Renewal> renewals;
