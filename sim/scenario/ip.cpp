@@ -190,7 +190,7 @@ void loadRenewals(Section& n, NetworkIp& x, const IpTiming& t) {
 void checkFixed(Section& n, const NetworkIp& x) {
   if (!x.dhcp || *x.dhcp) return;
   if (!x.address) n.fail("dhcp", "a fixed configuration (dhcp = false) needs its address");
-  for (const char* key : {"dhcp_server", "lease_obtained", "release_error"})
+  for (const char* key : {"dhcp_server", "lease_obtained", "lease_ms", "release_error"})
     if (n.has(key)) n.fail(key, "is for DHCP, and the adapter is fixed on this network");
   if (n.has("renewal"))
     n.fail("renewal", "is for DHCP, and the adapter is fixed on this network (dhcp = false)");
