@@ -10,6 +10,7 @@
 
 #include "explore/explore.h"
 #include "explore/world.h"
+#include "harness/text.h"
 
 namespace sim {
 namespace worlds {
@@ -75,6 +76,13 @@ std::string ssidText(Rng& r) {
   if (r.percent(4))
     s += std::string(size_t(32 - std::min<size_t>(s.size(), 32)), 'x');  // the longest SSID
   return s.substr(0, 32);
+}
+
+std::string airBytes(const Net& n) {
+  std::string out;
+  for (int64_t b : n.rawSsid) out += char(uint8_t(b));
+  for (char16_t c : widen(n.ssid)) out += char(c);  // the generator writes no character past 0xFF
+  return out;
 }
 
 void Draft::someFaults(FaultCall call, int64_t most) {

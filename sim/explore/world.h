@@ -61,7 +61,9 @@ int sweepHost(Rng& r);
 int sweepSubnet(Rng& r);
 
 struct Net {
-  std::string ssid;              // as text (ASCII, controls allowed but no CR or LF)
+  // As text (ASCII, controls allowed but no CR or LF; now and then a
+  // character of ISO 8859-1 beyond ASCII, in UTF-8).
+  std::string ssid;
   std::vector<int64_t> rawSsid;  // or as bytes (Latin-1, NUL): such a network never reaches IP
   uint8_t bssid[6] = {};
   bool reachesIp = true;  // open, strong, infrastructure and joins: it may get an address
@@ -80,6 +82,9 @@ struct Subnet {
 Subnet privateSubnet(Rng& r);
 std::string publicAddress(Rng& r);
 std::string ssidText(Rng& r);
+// The SSID's bytes on the air: the text's characters as ISO 8859-1 bytes,
+// or the raw bytes, as the loader reads both sections.
+std::string airBytes(const Net& n);
 
 // An IP network of the world, by SSID.
 struct IpNet {
@@ -87,6 +92,7 @@ struct IpNet {
   Subnet subnet;
   bool sweep = false;
   bool unknown = false;
+  std::vector<int64_t> rawSsid = {};  // named by its bytes instead (ssid_bytes)
 };
 
 // Error codes a release may answer; [system.messages] has texts for some.

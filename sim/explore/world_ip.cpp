@@ -108,19 +108,40 @@ void ipAdapters(Draft& d) {
   }
 }
 
+// Networks named by raw bytes (a NUL, Latin-1 characters): the [ip] side
+// names them by the same bytes now and then. Drawn from the later stream,
+// after everything the main stream decides for [ip].
+void ipRawPlan(Draft& d) {
+  for (const Net& n : d.nets) {
+    if (n.rawSsid.empty() || !d.more.percent(30)) continue;
+    bool seen = false;
+    for (const IpNet& x : d.ipNets) seen = seen || airBytes({x.ssid, x.rawSsid}) == airBytes(n);
+    if (!seen) d.ipNets.push_back({"", privateSubnet(d.more), false, false, n.rawSsid});
+  }
+}
+
 // The network's lease as DHCP hands it out, its subnet and name servers;
-// answers the kind of lease (0 good, 1 stale, 2 automatic, 3 none).
-int ipLease(Draft& d, const IpNet& x, const std::string& gateway) {
+// answers the kind of lease (0 good, 1 stale, 2 automatic, 3 none). Now and
+// then the network sets the adapter's configuration on it: `fixed` (its own
+// address, none of DHCP's keys), or DHCP even for a fixed adapter.
+int ipLease(Draft& d, const IpNet& x, const std::string& gateway, bool& fixed) {
   Rng& r = d.r;
+  Rng& more = d.more;
   Toml& t = d.t;
   const bool hostile = d.hostile;
   t.array("ip.network");
-  t.str("ssid", x.ssid);
+  if (x.rawSsid.empty())
+    t.str("ssid", x.ssid);
+  else
+    t.nums("ssid_bytes", x.rawSsid);
   Rng& timing = d.timing;
   if (timing.percent(20)) t.str("name_server", timing.pick({"route", "answers", "silent"}));
-  if (timing.percent(10)) t.num("lease_ms", timing.range(0, 5000));
   const Subnet& s = x.subnet;
   int lease = x.sweep ? int(r.range(1, 3)) : (r.percent(65) ? 0 : int(r.range(1, 3)));
+  const int config = x.sweep || !more.percent(10) ? 0 : more.percent(60) ? 1 : 2;
+  fixed = config == 1;
+  // A fixed network gets no lease, so no lease time either.
+  if (!fixed && timing.percent(10)) t.num("lease_ms", timing.range(0, 5000));
   switch (lease) {
     case 0:  // a good lease
       t.str("address", dotted(s.host(uint32_t(r.range(2, 254)))));
@@ -140,20 +161,35 @@ int ipLease(Draft& d, const IpNet& x, const std::string& gateway) {
     default:  // no DHCP answer
       break;
   }
+  if (fixed) {
+    t.flag("dhcp", false);
+    if (lease == 3) {  // a fixed configuration has its address
+      t.str("address", dotted(s.host(uint32_t(more.range(2, 254)))));
+      t.str("mask", s.mask());
+      t.str("gateway", gateway);
+    }
+  } else if (config == 2) {
+    t.flag("dhcp", true);
+  }
+  if ((lease != 3 || fixed) && more.percent(10))
+    t.num("context", more.percent(20) ? 3 : more.range(1, 0xFFFF));
   if (lease != 3) {
-    t.str("dhcp_server", gateway);
-    t.num("lease_obtained", hostile && r.percent(20) ? r.range(-2147483647 - 1, 2147483647)
-                                                     : r.range(946684800, 2000000000));
+    int64_t obtained = hostile && r.percent(20) ? r.range(-2147483647 - 1, 2147483647)
+                                                : r.range(946684800, 2000000000);
+    if (!fixed) {
+      t.str("dhcp_server", gateway);
+      t.num("lease_obtained", obtained);
+    }
   }
   t.str("subnet", s.text());
   if (r.percent(30))
     t.strs("dns", {gateway, "1.1.1.1", dotted(s.host(2))});
   else
     t.strs("dns", {gateway});
-  if (r.percent(10))
-    t.num("release_error",
-          r.pick({RELEASE_CODES[0], RELEASE_CODES[1], RELEASE_CODES[2], RELEASE_CODES[3]}));
-
+  if (r.percent(10)) {
+    int64_t code = r.pick({RELEASE_CODES[0], RELEASE_CODES[1], RELEASE_CODES[2], RELEASE_CODES[3]});
+    if (!fixed) t.num("release_error", code);
+  }
   return lease;
 }
 
@@ -163,6 +199,10 @@ void ipRenewals(Draft& d, const IpNet& x, const std::string& gateway, int lease)
   Rng& r = d.r;
   Toml& t = d.t;
   const Subnet& s = x.subnet;
+  // Now and then the Context of the address a renewal gives.
+  auto context = [&] {
+    if (d.more.percent(10)) t.num("context", d.more.range(1, 0xFFFF));
+  };
   if (x.sweep) {
     for (int k = int(r.range(1, 2)); k > 0; k--) {
       t.array("ip.network.renewal");
@@ -170,6 +210,7 @@ void ipRenewals(Draft& d, const IpNet& x, const std::string& gateway, int lease)
         case 0:
           t.str("result", "apipa");
           t.num("poll", r.range(1, 8));
+          context();
           break;
         case 1:
           t.str("result", "nothing");
@@ -184,13 +225,16 @@ void ipRenewals(Draft& d, const IpNet& x, const std::string& gateway, int lease)
           t.str("address", dotted(s.host(uint32_t(r.range(2, 254)))));
           t.str("mask", s.mask());
           t.str("gateway", gateway);
+          context();
           break;
       }
     }
   } else if (lease != 0 || r.percent(50)) {
     if (r.percent(40)) {
       t.array("ip.network.renewal");
-      t.str("result", r.pick({"apipa", "nothing", "refused"}));
+      std::string kind = r.pick({"apipa", "nothing", "refused"});
+      t.str("result", kind);
+      if (kind == "apipa") context();
     }
     t.array("ip.network.renewal");
     t.str("result", "valid");
@@ -199,6 +243,7 @@ void ipRenewals(Draft& d, const IpNet& x, const std::string& gateway, int lease)
     t.str("address", dotted(s.host(uint32_t(r.range(2, 254)))));
     t.str("mask", s.mask());
     t.str("gateway", gateway);
+    context();
   }
 }
 
@@ -287,16 +332,37 @@ void ipSweepHosts(Draft& d, const IpNet& x) {
 
 }  // namespace
 
+// One [[ip.network]]. A fixed network draws its renewals as any other, so
+// that the stream stays as it was, but they are not written: a fixed
+// configuration is never renewed.
+void ipNetwork(Draft& d, const IpNet& x) {
+  std::string gateway = dotted(x.subnet.host(1));
+  bool fixed = false;
+  int lease = ipLease(d, x, gateway, fixed);
+  size_t mark = d.t.s.size();
+  ipRenewals(d, x, gateway, lease);
+  if (fixed) d.t.s.resize(mark);
+  ipHosts(d, x, gateway);
+  ipSweepHosts(d, x);
+}
+
 void ipSection(Draft& d) {
   ipPlan(d);
   ipAdapters(d);
-  for (const IpNet& x : d.ipNets) {
+  const size_t planned = d.ipNets.size();
+  ipRawPlan(d);
+  for (size_t i = 0; i < d.ipNets.size(); i++) {
+    const IpNet& x = d.ipNets[i];
     if (x.unknown) continue;
-    std::string gateway = dotted(x.subnet.host(1));
-    int lease = ipLease(d, x, gateway);
-    ipRenewals(d, x, gateway, lease);
-    ipHosts(d, x, gateway);
-    ipSweepHosts(d, x);
+    if (i < planned) {
+      ipNetwork(d, x);
+      continue;
+    }
+    // A network the later stream added draws from a stream of its own.
+    Rng main = d.r;
+    d.r = Rng{d.more.next()};
+    ipNetwork(d, x);
+    d.r = main;
   }
   Rng& r = d.r;
   Toml& t = d.t;

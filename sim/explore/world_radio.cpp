@@ -25,6 +25,13 @@ void radioNetworks(Draft& d) {
     } while (!bssids.insert(hexBssid(n.bssid, ':', false)).second);
     n.ssid = !nets.empty() && r.percent(8) ? nets[size_t(r.range(0, int64_t(nets.size()) - 1))].ssid
                                            : ssidText(r);
+    // Now and then a character beyond ASCII, one byte on the air: the IP
+    // side must find the network by the same bytes.
+    if (!n.ssid.empty() && d.more.percent(6)) {
+      if (n.ssid.size() > 31) n.ssid.resize(31);
+      n.ssid.insert(size_t(d.more.range(0, int64_t(n.ssid.size()))),
+                    d.more.pick({"\xC3\xA9", "\xC3\xBC", "\xC3\x9F", "\xC3\xB1", "\xC3\x98"}));
+    }
     nets.push_back(n);
   }
 }

@@ -28,7 +28,6 @@ struct Renewal {
   int poll = 1;
   std::string address, mask = "255.255.255.0", gateway;
   bool addressKnown = false;
-  bool unused = false;  // a renewal made on another network: this entry is never taken
 };
 
 struct EchoHost {

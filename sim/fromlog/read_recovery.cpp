@@ -69,15 +69,11 @@ bool readRenewal(Cursor& c, RunTrack& t, const std::string& rest, bool& valid) {
   }
   if (dots > 8) return fail(c, "more than eight renewal polls");
   if (t.cur < 0) return fail(c, "a renewal while on no network");
-  // The stack counts renewals over the whole run: the n-th one on any
-  // network takes that network's n-th entry.
+  // The stack counts renewals per network: the n-th one on a network takes
+  // that network's n-th entry.
   NetworkIp& n = c.m.ipNetworks[size_t(t.cur)];
-  int index = t.renewals++;
-  Renewal unused;
-  unused.kind = Renewal::Nothing;
-  unused.unused = true;
-  if (n.renewals.size() < size_t(index) + 1) n.renewals.resize(size_t(index) + 1, unused);
-  n.renewals[size_t(index)] = r;
+  int index = int(n.renewals.size());
+  n.renewals.push_back(r);
   if (r.kind != Renewal::Refused) {
     t.src = RunTrack::Renew, t.srcNet = t.cur, t.srcRenewal = index;
     t.pendingAddress = true;

@@ -38,7 +38,6 @@ struct RunTrack {
   std::vector<size_t> contextLines;  // where each was seen
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
-  int renewals = 0;  // renewal requests so far (the stack counts them run-wide)
 };
 
 // A line the reader placed but whose cause the scenario cannot give again:

@@ -122,7 +122,6 @@ void adapter(std::string& o, const Model& m) {
 void renewal(std::string& o, const Renewal& r) {
   static const char* const KIND[] = {"valid", "apipa", "nothing", "refused"};
   o += "[[ip.network.renewal]]\nresult = \"" + std::string(KIND[r.kind]) + "\"\n";
-  if (r.unused) return void(o += "# (this renewal was made on another network)\n");
   if (r.kind == Renewal::Refused)
     return void(o += "# the error code is not in the log: 1231 chosen\n");
   if (r.kind == Renewal::Nothing) return;

@@ -106,8 +106,10 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
     spare += fillChain(&r.IpAddressList, addressItems(a), spare);
     r.CurrentIpAddress = &r.IpAddressList;
     spare += fillChain(&r.GatewayList, gatewayItems(a), spare);
-    if (a.dhcpServer) putText(r.DhcpServer.IpAddress.String, 16, formatIpv4(a.dhcpServer));
+    // The DHCP server and the lease's times are those of a DHCP adapter;
+    // a fixed one (by itself or on the network it joined) reports none.
     if (a.dhcp) {
+      if (a.dhcpServer) putText(r.DhcpServer.IpAddress.String, 16, formatIpv4(a.dhcpServer));
       r.LeaseObtained = a.leaseObtained;
       r.LeaseExpires = a.leaseObtained ? a.leaseObtained + 86400 : 0;
     }

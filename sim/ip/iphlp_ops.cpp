@@ -15,13 +15,17 @@ namespace {
 
 constexpr plat::DWORD ERROR_NOT_FOUND = 1168;
 
-// What the n-th renewal on the current network yields (the last one listed
+// What the next renewal on the current network yields: its lists are
+// counted per network, so each network's first renewal takes its first
+// entry, whatever was renewed elsewhere before (the last one listed
 // repeats). A network that lists none renews to its own lease at the first
 // poll, or to nothing when it hands out no lease.
-Renewal renewalFor(int n) {
+Renewal nextRenewal(IpState& s) {
   const NetworkIp* net = currentNetwork();
+  size_t n = 0;
+  if (net) n = s.renewals[size_t(net - world.ip.networks.data())]++;
   if (net && !net->renewals.empty())
-    return net->renewals[std::min<size_t>(size_t(n), net->renewals.size() - 1)];
+    return net->renewals[std::min<size_t>(n, net->renewals.size() - 1)];
   Renewal r;
   r.ms = world.ip.timing.renewMs;
   if (net && net->address) {
@@ -207,7 +211,7 @@ DWORD ipRenewAddress(IP_ADAPTER_INDEX_MAP* map) {
   if (!a) {
     answer = ERROR_INVALID_PARAMETER;
   } else {
-    r = renewalFor(s.renewals++);
+    r = nextRenewal(s);
     if (r.kind == Renewal::Refused) answer = r.error;
   }
   if (!answer) {

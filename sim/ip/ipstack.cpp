@@ -13,26 +13,42 @@ namespace {
 
 IpState state;
 
-// Whether an IP adapter's name is that of an 802.11 binding. The radio is
-// shared by every such binding, so the first IP adapter named like any of
-// them is the one joins and the DHCP client act on (one that the program
-// cannot reach, say a binding whose query fails, has no part in it).
-bool wlanName(const std::string& name) {
-  for (const Binding& b : world.driver.bindings)
-    if (b.acceptsScan && !b.deviceName.empty() && utf8(b.deviceName) == name) return true;
-  return false;
+// Every Context the file names, so that the stack's own never meets one.
+void nameContexts() {
+  std::vector<uint32_t>& v = state.namedContexts;
+  for (const AdapterConfig& c : world.ip.adapters)
+    for (const IpAddressEntry& e : c.addresses) v.push_back(e.context);
+  for (const NetworkIp& n : world.ip.networks) {
+    v.push_back(n.context);
+    for (const Renewal& r : n.renewals) v.push_back(r.context);
+  }
+  std::erase(v, STACK_ASSIGNS);
+  std::sort(v.begin(), v.end());
+}
+
+uint32_t contextFor(uint32_t named) { return named != STACK_ASSIGNS ? named : newContext(); }
+
+// An adapter's own addresses, as its [[ip.adapter]] gives them.
+std::vector<LiveAddress> ownAddresses(const AdapterConfig& c) {
+  std::vector<LiveAddress> v;
+  for (const IpAddressEntry& e : c.addresses)
+    v.push_back({e.address, e.mask, contextFor(e.context)});
+  return v;
 }
 
 void initState() {
   QV_ASSERT(!state.ready, "the stack starts once");
   state.ready = true;
+  nameContexts();
+  state.renewals.assign(world.ip.networks.size(), 0);
+  // An adapter that the program cannot reach (say a binding whose query
+  // fails) still counts: the radio is shared by every 802.11 binding.
   for (const AdapterConfig& c : world.ip.adapters) {
     LiveAdapter a;
     a.config = &c;
-    a.wlan = wlanName(c.name);
+    a.wlan = wlanAdapterName(world.driver, c.name);
     a.dhcp = c.dhcp;
-    for (const IpAddressEntry& e : c.addresses)
-      a.addresses.push_back({e.address, e.mask, e.context ? e.context : newContext()});
+    a.addresses = ownAddresses(c);
     a.gateways = c.gateways;
     a.dhcpServer = c.dhcpServer;
     a.leaseObtained = c.leaseObtained;
@@ -49,14 +65,54 @@ void initState() {
   state.joins = 0;
 }
 
-// A new join: a DHCP adapter drops what it held and holds 0.0.0.0 until the
-// network's lease arrives, lease_ms after the join (a network that hands
-// out no lease never sends one).
+// The record of what the adapter took: its first address and that
+// address's Context (0: it holds none).
+void traceTaken(const char* event, const LiveAdapter& a) {
+  bool none = a.addresses.empty();
+  trace("sim.dhcp", {{"event", event},
+                     {"address", none ? "0.0.0.0" : formatIpv4(a.addresses[0].address)},
+                     {"context", none ? 0u : a.addresses[0].context}});
+}
+
+// A fixed configuration on joining: the network's own (dhcp = false there),
+// or, back from such a network, the adapter's own. DhcpEnabled is off and
+// nothing of a lease is left.
+void fixedOnJoin(LiveAdapter& w, const NetworkIp* n) {
+  w.dhcp = false;
+  w.dhcpServer = 0;
+  w.leaseObtained = 0;
+  w.addresses.clear();
+  w.gateways.clear();
+  if (n) {
+    w.addresses.push_back({n->address.value_or(0), n->mask, contextFor(n->context)});
+    if (n->gateway) w.gateways.push_back(*n->gateway);
+  } else {
+    w.addresses = ownAddresses(*w.config);
+    w.gateways = w.config->gateways;
+  }
+  setWlanDefaultRoute(w.gateways.empty() ? 0 : w.gateways[0]);
+  traceTaken(n ? "fixed by network on join" : "own fixed on join", w);
+}
+
+// A new join: the adapter takes the configuration it has on that network.
+// A fixed configuration holds at once. With DHCP the adapter drops what it
+// held and holds 0.0.0.0 until the network's lease arrives, lease_ms after
+// the join (a network that hands out no lease never sends one). An adapter
+// fixed by its own configuration keeps what it holds.
 void joined() {
   state.lease.active = false;
   LiveAdapter* w = wlanAdapter();
-  if (!w || !w->dhcp) return;
+  if (!w) return;
   const NetworkIp* n = currentNetwork();
+  const bool networkConfig = n && n->dhcp;
+  const bool dhcp = networkConfig ? *n->dhcp : w->config->dhcp;
+  const bool restore = w->networkConfig && !networkConfig;
+  w->networkConfig = networkConfig;
+  if (!dhcp) {
+    if (networkConfig || restore) fixedOnJoin(*w, networkConfig ? n : nullptr);
+    return;
+  }
+  w->dhcp = true;
   w->addresses.clear();
   w->gateways.clear();
   w->dhcpServer = 0;
@@ -79,13 +135,13 @@ void applyDueLease() {
   LiveAdapter* w = wlanAdapter();
   const NetworkIp* n = currentNetwork();
   if (!w || !n || !n->address) return;
-  w->addresses.push_back({*n->address, n->mask, newContext()});
+  w->addresses.push_back({*n->address, n->mask, contextFor(n->context)});
   uint32_t gateway = 0;
   if (n->gateway) w->gateways.push_back(gateway = *n->gateway);
   w->dhcpServer = n->dhcpServer;
   w->leaseObtained = n->leaseObtained;
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp", {{"event", "lease on join"}, {"address", formatIpv4(*n->address)}});
+  traceTaken("lease on join", *w);
 }
 
 void applyDueRenewal() {
@@ -97,7 +153,7 @@ void applyDueRenewal() {
   const Renewal& r = p.result;
   if (r.kind != Renewal::Valid && r.kind != Renewal::Apipa) return;
   w->addresses.clear();
-  w->addresses.push_back({r.address.value_or(0), r.mask, newContext()});
+  w->addresses.push_back({r.address.value_or(0), r.mask, contextFor(r.context)});
   w->gateways.clear();
   const NetworkIp* n = currentNetwork();
   uint32_t gateway = 0;
@@ -107,8 +163,7 @@ void applyDueRenewal() {
     w->leaseObtained = n->leaseObtained;
   }
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp", {{"event", r.kind == Renewal::Valid ? "renewed" : "apipa"},
-                     {"address", r.address ? formatIpv4(*r.address) : ""}});
+  traceTaken(r.kind == Renewal::Valid ? "renewed" : "apipa", *w);
 }
 
 bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }
@@ -124,7 +179,20 @@ int defaultRoutesLeft() {
   return defaults;
 }
 
-uint32_t newContext() { return state.nextContext++; }
+uint32_t newContext() {
+  auto taken = [](uint32_t c) {
+    if (c == STACK_ASSIGNS ||
+        std::binary_search(state.namedContexts.begin(), state.namedContexts.end(), c))
+      return true;
+    for (const LiveAdapter& a : state.adapters)
+      for (const LiveAddress& x : a.addresses)
+        if (x.context == c) return true;
+    return false;
+  };
+  uint32_t c = state.nextContext++;
+  while (taken(c)) c = state.nextContext++;
+  return c;
+}
 
 IpState& ipNow() {
   if (!state.ready) initState();

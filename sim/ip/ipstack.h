@@ -21,7 +21,10 @@ struct LiveAddress {
 struct LiveAdapter {
   const AdapterConfig* config = nullptr;
   bool wlan = false;
-  bool dhcp = true;
+  bool dhcp = true;  // DhcpEnabled: its own setting, or the joined network's
+  // It holds the configuration of the network it joined ([[ip.network]]
+  // dhcp), not its own: joining a network without one restores its own.
+  bool networkConfig = false;
   std::vector<LiveAddress> addresses;
   std::vector<uint32_t> gateways;
   uint32_t dhcpServer = 0;
@@ -50,7 +53,10 @@ struct IpState {
   std::vector<LiveRoute> routes;
   uint64_t joins = 0;
   uint32_t nextContext = 0x100;
-  int renewals = 0;  // IpRenewAddress calls so far
+  std::vector<uint32_t> namedContexts;  // every Context the file names, sorted
+  // IpRenewAddress calls made on each [[ip.network]] so far, by its index:
+  // each network's renewals are taken from its own list, from its first.
+  std::vector<size_t> renewals;
   PendingRenewal pending;
   PendingLease lease;
 };
@@ -61,6 +67,8 @@ LiveAdapter* wlanAdapter();
 LiveAdapter* adapterByIndex(uint32_t index);
 // The network the WLAN adapter is on, if the scenario describes it.
 const NetworkIp* currentNetwork();
+// A Context for an address the stack makes: from 0x100 upward, never one
+// the file names nor one an address holds.
 uint32_t newContext();
 // Replaces the WLAN adapter's default routes by one through gateway (none
 // when gateway is 0).

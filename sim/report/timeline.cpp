@@ -214,7 +214,8 @@ Timeline buildTimeline(const std::vector<Record>& trace, const std::vector<Conso
     } else if (c == "GetAdaptersInfo" || c == "GetNetworkParams") {
       m.lane = inRenewal(r.t) ? RENEWAL : ADDRESSING;
     } else if (c == "sim.dhcp") {
-      m.lane = r.get("event") == "lease on join" ? ADDRESSING : RENEWAL;
+      // What a join gives (a lease, a fixed configuration) is addressing.
+      m.lane = r.get("event").ends_with("on join") ? ADDRESSING : RENEWAL;
       m.label = r.get("address");
     } else if (c == "IpReleaseAddress" || c == "GetAdapterIndex" || c == "DeleteIPAddress") {
       m.lane = RENEWAL;

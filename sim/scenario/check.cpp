@@ -2,8 +2,9 @@
 // be meant is refused (two networks with one BSSID, a repeat running past
 // ff:ff:ff:ff:ff:ff, two [[ip.network]] of one SSID, two names of one
 // network alike, two IP adapters of one name, a mask whose ones are not
-// contiguous); what can be meant but is probably a slip is warned of (an
-// [[ip.network]] SSID no radio network has). They read the scenario's
+// contiguous, two addresses held at once with one Context); what can be
+// meant but is probably a slip is warned of (an [[ip.network]] SSID no
+// radio network has). They read the scenario's
 // own tables again, so each message names the line. Every check is one
 // pass with a hash set: no pair of entries is compared.
 #include <cctype>
@@ -81,6 +82,67 @@ std::string lower(std::string s) {
   return s;
 }
 
+// The SSIDs of [[ip.network]] against each other and against the radio's,
+// by the bytes both sections read (loadSsid), as the IP stack finds them.
+void checkIpSsids(std::vector<Section>& tables, const World& w) {
+  std::unordered_set<std::string> radioSsids;
+  for (const RadioNetwork& n : w.radio.networks) radioSsids.insert(n.ssid);
+  std::unordered_map<std::string, int> ssids;  // SSID -> line of its [[ip.network]]
+  for (size_t i = 0; i < tables.size() && i < w.ip.networks.size(); i++) {
+    Section& n = tables[i];
+    const char* key = n.has("ssid_bytes") ? "ssid_bytes" : "ssid";
+    const std::string& ssid = w.ip.networks[i].ssid;
+    auto [it, added] = ssids.emplace(ssid, n.line(key));
+    if (!added)
+      n.fail(key, "another [[ip.network]] (line " + std::to_string(it->second) +
+                      ") is the network \"" + ssidForMessage(ssid) + "\"");
+    if (!radioSsids.count(ssid))
+      n.warn(key, "no [[radio.network]] has the SSID \"" + ssidForMessage(ssid) +
+                      "\", so this network is never joined");
+  }
+}
+
+// Contexts name one address each: two addresses held at once never share
+// one. The adapters' addresses are all held at once; the WLAN adapter's
+// lease (or fixed address) and each renewal's replace what it held, so
+// they only may not be a Context of another adapter's address.
+void checkContexts(Section& ip, const World& w) {
+  std::unordered_map<uint32_t, int> held;  // Context -> line of its address
+  std::unordered_set<uint32_t> wlans;      // the WLAN adapter's own
+  std::vector<Section> adapters = ip.tables("adapter");
+  bool wlanSeen = false;
+  for (size_t i = 0; i < adapters.size() && i < w.ip.adapters.size(); i++) {
+    const AdapterConfig& a = w.ip.adapters[i];
+    const bool wlan = !wlanSeen && wlanAdapterName(w.driver, a.name);
+    wlanSeen = wlanSeen || wlan;
+    std::vector<Section> entries = adapters[i].tables("address");
+    for (size_t k = 0; k < entries.size() && k < a.addresses.size(); k++) {
+      uint32_t c = a.addresses[k].context;
+      if (c == STACK_ASSIGNS) continue;
+      auto [it, added] = held.emplace(c, entries[k].line("context"));
+      if (!added)
+        entries[k].fail("context", "another address (line " + std::to_string(it->second) +
+                                       ") has the Context " + std::to_string(c) +
+                                       ": a Context names one address");
+      if (wlan) wlans.insert(c);
+    }
+  }
+  auto leased = [&](Section& s, uint32_t c) {
+    if (c == STACK_ASSIGNS || wlans.count(c) || !held.count(c)) return;
+    s.fail("context", "the address of line " + std::to_string(held[c]) +
+                          ", on another adapter, has the Context " + std::to_string(c) +
+                          ": a Context names one address");
+  };
+  std::vector<Section> networks = ip.tables("network");
+  for (size_t i = 0; i < networks.size() && i < w.ip.networks.size(); i++) {
+    const NetworkIp& n = w.ip.networks[i];
+    leased(networks[i], n.context);
+    std::vector<Section> renewals = networks[i].tables("renewal");
+    for (size_t k = 0; k < renewals.size() && k < n.renewals.size(); k++)
+      leased(renewals[k], n.renewals[k].context);
+  }
+}
+
 void checkIp(Section& root, const World& w) {
   Section ip = root.table("ip");
   std::unordered_set<std::string> adapterNames;
@@ -90,19 +152,10 @@ void checkIp(Section& root, const World& w) {
       a.fail("name", "another [[ip.adapter]] has the name \"" + name + "\"");
     for (Section& e : a.tables("address")) checkMask(e, "mask");
   }
-  std::unordered_set<std::string> radioSsids;
-  for (const RadioNetwork& n : w.radio.networks) radioSsids.insert(n.ssid);
-  std::unordered_map<std::string, int> ssids;  // SSID -> line of its [[ip.network]]
-  for (Section& n : ip.tables("network")) {
-    std::string ssid = textOf(n, "ssid");
-    auto [it, added] = ssids.emplace(ssid, n.line("ssid"));
-    if (!added)
-      n.fail("ssid", "another [[ip.network]] (line " + std::to_string(it->second) +
-                         ") is the network \"" + ssid + "\"");
-    // The IP stack finds a network by the joined SSID's bytes.
-    if (!radioSsids.count(ssid))
-      n.warn("ssid",
-             "no [[radio.network]] has the SSID \"" + ssid + "\", so this network is never joined");
+  std::vector<Section> networks = ip.tables("network");
+  checkIpSsids(networks, w);
+  checkContexts(ip, w);
+  for (Section& n : networks) {
     checkMask(n, "mask");
     for (Section& r : n.tables("renewal")) checkMask(r, "mask");
     std::unordered_map<std::string, int> names;

@@ -50,6 +50,18 @@ uint32_t errorCode(Section& s, const char* key, FaultCall call) {
   return uint32_t(s.integer(key, faultKind(call).answer, 1, UINT32_MAX));
 }
 
+// A `context` key: absent, the stack assigns one. 0 is refused: it is the
+// Context of an adapter's empty 0.0.0.0 entry, never of an address.
+uint32_t contextKey(Section& s) {
+  if (!s.has("context")) return STACK_ASSIGNS;
+  uint32_t c = uint32_t(s.integer("context", 1, 0, UINT32_MAX));
+  if (c == 0)
+    s.fail("context",
+           "0 is the Context of an adapter's empty 0.0.0.0 entry, never of an address "
+           "(leave the key out and the stack assigns one)");
+  return c;
+}
+
 int64_t seconds(Section& s, const char* key) {
   const toml::node* n = s.node(key);
   if (!n) return 0;
@@ -83,7 +95,7 @@ void loadAdapter(Section& a, AdapterConfig& x) {
     IpAddressEntry ip;
     ip.address = address(e, "address", 0);
     ip.mask = address(e, "mask", CLASS_C_MASK);
-    ip.context = uint32_t(e.integer("context", 0, 0, UINT32_MAX));
+    ip.context = contextKey(e);
     e.done();
     x.addresses.push_back(ip);
   }
@@ -164,17 +176,35 @@ void loadRenewals(Section& n, NetworkIp& x, const IpTiming& t) {
     e.gateway = optionalAddress(r, "gateway", valid ? x.gateway : std::nullopt);
     e.error = uint32_t(r.integer("error", 1231, 1, UINT32_MAX));
     e.ms = uint32_t(r.integer("ms", t.renewMs, 0, MAX_BLOCK_MS));
+    e.context = contextKey(r);
     if (valid && !e.address) r.fail("address", "a valid renewal needs an address");
+    if (e.context != STACK_ASSIGNS && !valid && !apipa)
+      r.fail("context", "is for a renewal that gives an address (valid or apipa)");
     r.done();
     x.renewals.push_back(e);
   }
 }
 
+// A network on which the adapter is fixed: it holds the network's address
+// and never asks a DHCP server, so what only DHCP gives cannot be meant.
+void checkFixed(Section& n, const NetworkIp& x) {
+  if (!x.dhcp || *x.dhcp) return;
+  if (!x.address) n.fail("dhcp", "a fixed configuration (dhcp = false) needs its address");
+  for (const char* key : {"dhcp_server", "lease_obtained", "lease_ms", "release_error"})
+    if (n.has(key)) n.fail(key, "is for DHCP, and the adapter is fixed on this network");
+  if (n.has("renewal"))
+    n.fail("renewal", "is for DHCP, and the adapter is fixed on this network (dhcp = false)");
+}
+
 void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
-  x.ssid = n.text("ssid", "");
+  x.ssid = loadSsid(n);
+  if (n.has("dhcp")) x.dhcp = n.boolean("dhcp", true);
   x.address = optionalAddress(n, "address", std::nullopt);
   x.mask = address(n, "mask", CLASS_C_MASK);
   x.gateway = optionalAddress(n, "gateway", std::nullopt);
+  x.context = contextKey(n);
+  if (x.context != STACK_ASSIGNS && !x.address)
+    n.fail("context", "is the Context of the lease, and this network hands out none");
   x.dhcpServer = optionalAddress(n, "dhcp_server", std::nullopt).value_or(0);
   x.leaseObtained = seconds(n, "lease_obtained");
   loadSubnet(n, x);
@@ -191,11 +221,18 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
   x.leaseMs = uint32_t(n.integer("lease_ms", w.timing.leaseMs, 0, MAX_BLOCK_MS));
   loadHosts(n, x);
   x.releaseError = uint32_t(n.integer("release_error", 0, 0, UINT32_MAX));
+  checkFixed(n, x);
   loadRenewals(n, x, w.timing);
   n.done();
 }
 
 }  // namespace
+
+bool wlanAdapterName(const DriverWorld& driver, const std::string& name) {
+  for (const Binding& b : driver.bindings)
+    if (b.acceptsScan && !b.deviceName.empty() && utf8(b.deviceName) == name) return true;
+  return false;
+}
 
 void loadIp(Section& s, IpWorld& w, std::vector<Fault>& faults) {
   w.dns = addresses(s, "dns");

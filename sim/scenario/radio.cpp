@@ -50,22 +50,8 @@ uint32_t channelKhz(int64_t ch) {
   return 0;
 }
 
-void loadSsid(Section& n, RadioNetwork& x) {
-  if (n.has("ssid") && n.has("ssid_bytes"))
-    n.fail("ssid_bytes", "give ssid or ssid_bytes, not both");
-  if (n.has("ssid")) {
-    // SSIDs are 8-bit; the text is taken as ISO 8859-1, like the device's code page.
-    for (char16_t c : widen(n.text("ssid", ""))) {
-      if (c > 0xFF) {
-        n.fail("ssid", "has a character outside ISO 8859-1 (use ssid_bytes)");
-        return;
-      }
-      x.ssid += char(c);
-    }
-  }
-  for (int64_t b : n.integers("ssid_bytes", 0, 255)) x.ssid += char(uint8_t(b));
-  if (x.ssid.size() > 32)
-    n.fail(n.has("ssid") ? "ssid" : "ssid_bytes", "an SSID has at most 32 bytes");
+void loadRadioSsid(Section& n, RadioNetwork& x) {
+  x.ssid = loadSsid(n);
   x.ssidLength = n.integer("ssid_length", -1, 0, U32);
 }
 
@@ -91,7 +77,7 @@ void loadChannel(Section& n, RadioNetwork& x) {
 
 void loadNetwork(Section& n, RadioWorld& w) {
   RadioNetwork x;
-  loadSsid(n, x);
+  loadRadioSsid(n, x);
   uint8_t bssid[6] = {0x02, 0, 0, 0, 0, 0};
   bssidPlus(bssid, w.networks.size() + 1, bssid);
   if (n.has("bssid") && !parseBssid(n.text("bssid", ""), bssid))

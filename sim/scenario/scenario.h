@@ -109,6 +109,14 @@ void addFaults(std::vector<Fault>& faults, FaultCall call, uint32_t target,
 std::vector<int64_t> faultOccurrences(Section& s, FaultCall call, int64_t most = INT32_MAX);
 // A call-list key read whole: its occurrences, each a fault answering `answer`.
 void loadCallFaults(Section& s, FaultCall call, uint32_t answer, std::vector<Fault>& faults);
+// The SSID of a [[radio.network]] or [[ip.network]] as the radio carries
+// it: `ssid` with each character one byte (ISO 8859-1, as the device's code
+// page), or `ssid_bytes` as raw bytes; at most MAX_SSID_BYTES. Both sections
+// read it so, and the IP stack finds a network by these bytes.
+std::string loadSsid(Section& n);
+// An SSID's bytes for a message: each byte the ISO 8859-1 character, in
+// UTF-8; controls as \xNN.
+std::string ssidForMessage(const std::string& bytes);
 // Checks across sections, after everything is read.
 void checkWorld(Section& root, World& w);
 

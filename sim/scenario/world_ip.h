@@ -15,10 +15,17 @@ namespace sim {
 
 using Address = std::optional<uint32_t>;
 
+// IP_ADDR_STRING.Context: the address's net table entry, what AddIPAddress
+// answers and DeleteIPAddress takes. It names one address: no two addresses
+// held at once share one, and none is 0 (the Context of an adapter's empty
+// 0.0.0.0 entry). The file may name one; else the stack assigns one from
+// 0x100 upward, skipping every Context the file names.
+constexpr uint32_t STACK_ASSIGNS = 0;
+
 struct IpAddressEntry {
   uint32_t address = 0;
   uint32_t mask = 0;
-  uint32_t context = 0;  // 0: assigned by the stack
+  uint32_t context = STACK_ASSIGNS;
 };
 
 // One IP adapter as GetAdaptersInfo reports it. The WLAN adapter is the one
@@ -64,9 +71,10 @@ struct Renewal {
   uint32_t poll = 1;  // the poll (1-based) from which the new address shows
   Address address;    // the address then held (Valid, Apipa)
   uint32_t mask = 0xFFFFFF00;
-  Address gateway;        // Valid: the gateway then held
-  uint32_t error = 1231;  // Refused: IpRenewAddress's answer
-  uint32_t ms = 200;      // how long IpRenewAddress blocks (default: [ip] renew_ms)
+  Address gateway;                   // Valid: the gateway then held
+  uint32_t error = 1231;             // Refused: IpRenewAddress's answer
+  uint32_t ms = 200;                 // how long IpRenewAddress blocks (default: [ip] renew_ms)
+  uint32_t context = STACK_ASSIGNS;  // Valid, Apipa: the new address's Context
 };
 
 // Whom a lookup on a network reaches. Route: the first of the network's
@@ -80,13 +88,19 @@ enum class NameServer : uint8_t { Route, Answers, Silent };
 // Per network (by SSID): what the WLAN adapter holds after joining it, and
 // what can be reached through it.
 struct NetworkIp {
-  std::string ssid;
+  std::string ssid;  // its bytes, as the radio's networks hold theirs
+  // Whether the WLAN adapter uses DHCP on this network; absent: as its
+  // [[ip.adapter]] says. False: on joining it holds the fixed address,
+  // mask and gateway below, with DhcpEnabled off; true: it takes the lease
+  // even if its own configuration is fixed.
+  std::optional<bool> dhcp;
   // The DHCP lease handed out on joining (DHCP adapters only). No address
   // means no DHCP answer: the adapter holds 0.0.0.0.
   Address address;
   uint32_t mask = 0xFFFFFF00;
   Address gateway;
-  uint32_t dhcpServer = 0;  // 0: none
+  uint32_t context = STACK_ASSIGNS;  // the lease's (or fixed address's) Context
+  uint32_t dhcpServer = 0;           // 0: none
   int64_t leaseObtained = 0;
   // The network's own subnet; default: the lease's address and mask.
   uint32_t subnet = 0, subnetMask = 0;
@@ -99,8 +113,10 @@ struct NetworkIp {
   std::vector<NameEntry> names;
   std::vector<ReverseEntry> reverse;
   // DHCP release and renewals.
-  uint32_t releaseError = 0;      // nonzero: IpReleaseAddress answers it
-  std::vector<Renewal> renewals;  // one per IpRenewAddress, in order; then repeats the last
+  uint32_t releaseError = 0;  // nonzero: IpReleaseAddress answers it
+  // One per IpRenewAddress made on this network, in order, counted from
+  // the network's own first renewal; then the last repeats.
+  std::vector<Renewal> renewals;
 };
 
 struct RouteEntry {
@@ -136,5 +152,12 @@ struct IpWorld {
   std::vector<RouteEntry> routes;  // routes besides those of the adapters' gateways
   // Its injected failures are faults (fault.h).
 };
+
+// Whether an IP adapter's name is that of an 802.11 binding of `driver`.
+// The radio is shared by every such binding; the first IP adapter named
+// like any of them is the WLAN adapter, the one joins and the DHCP client
+// act on.
+struct DriverWorld;
+bool wlanAdapterName(const DriverWorld& driver, const std::string& name);
 
 }  // namespace sim

@@ -1,6 +1,7 @@
 // The radio part of the world: the networks the adapter can see and how it
 // associates with them.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,6 +9,9 @@
 #include "platform/ndisuio.h"
 
 namespace sim {
+
+// The most bytes an SSID has (NDIS_802_11_SSID.Ssid).
+constexpr size_t MAX_SSID_BYTES = 32;
 
 // One network (one BSSID). The fields hold what the driver sends in the
 // network's NDIS_WLAN_BSSID record, already in the record's own form.

@@ -220,6 +220,86 @@ printf '[radio]\n[[radio.network]]\nssid = "Cafe"\n\n[ip]\n[[ip.network]]\nssid 
 run typo --scenario typo.toml --root typo-root --quiet
 expect typo 0 "typo.toml:7: warning: key ip.network[0].ssid: no [[radio.network]] has the SSID \"Caf\""
 
+# The IP world's own contradictions: a Context of 0, one meant for no
+# address, a fixed network without its address or with DHCP's keys (the
+# section's loader), ...
+cat >ipload.toml <<'EOF'
+[ip]
+[[ip.adapter]]
+name = "WLAGN1"
+[[ip.adapter.address]]
+address = "10.0.0.4"
+context = 0
+[[ip.network]]
+ssid = "Quay"
+context = 7
+[[ip.network.renewal]]
+result = "refused"
+context = 9
+[[ip.network]]
+ssid = "Dock"
+dhcp = false
+lease_obtained = 0
+[[ip.network.renewal]]
+result = "nothing"
+EOF
+run ipload --scenario ipload.toml --root ipload-root --quiet
+expect ipload 2 "ipload.toml:6: key ip.adapter[0].address[0].context: 0 is the Context of an adapter's empty 0.0.0.0 entry"
+for m in "ipload.toml:9: key ip.network[0].context: is the Context of the lease, and this network hands out none" \
+  "ipload.toml:12: key ip.network[0].renewal[0].context: is for a renewal that gives an address" \
+  "ipload.toml:15: key ip.network[1].dhcp: a fixed configuration (dhcp = false) needs its address" \
+  "ipload.toml:16: key ip.network[1].lease_obtained: is for DHCP, and the adapter is fixed" \
+  "ipload.toml:17: key ip.network[1].renewal: is for DHCP"; do
+  grep -qF -- "$m" ipload.err || fail "contradiction not reported: $m: $(cat ipload.err)"
+done
+# ... and across the world: two addresses held at once with one Context, a
+# lease with another adapter's Context, one SSID written two ways (its
+# bytes are what counts). The WLAN adapter's own Context may be its lease's.
+cat >ipworld.toml <<'EOF'
+[driver]
+[[driver.binding]]
+name = "WLAGN1"
+wlan = true
+[ip]
+[[ip.adapter]]
+name = "PCI\\ETHMAN1"
+[[ip.adapter.address]]
+address = "10.0.0.2"
+context = 5
+[[ip.adapter.address]]
+address = "10.0.0.3"
+context = 5
+[[ip.adapter]]
+name = "WLAGN1"
+[[ip.adapter.address]]
+address = "10.0.0.4"
+context = 6
+[[ip.network]]
+ssid = "Café"
+address = "192.168.1.5"
+context = 5
+[[ip.network.renewal]]
+context = 6
+[[ip.network]]
+ssid_bytes = [0x43, 0x61, 0x66, 0xE9]
+EOF
+run ipworld --scenario ipworld.toml --root ipworld-root --quiet
+expect ipworld 2 "ipworld.toml:13: key ip.adapter[0].address[1].context: another address (line 10) has the Context 5"
+for m in "ipworld.toml:22: key ip.network[0].context: the address of line 10, on another adapter, has the Context 5" \
+  "ipworld.toml:26: key ip.network[1].ssid_bytes: another [[ip.network]] (line 20) is the network \"Café\""; do
+  grep -qF -- "$m" ipworld.err || fail "contradiction not reported: $m: $(cat ipworld.err)"
+done
+[ "$(wc -l <ipworld.err)" -eq 3 ] || fail "the WLAN adapter's own Context was refused: $(cat ipworld.err)"
+# An SSID beyond ASCII is the same bytes in both sections: no warning; one
+# that differs is named as written.
+printf '[radio]\n[[radio.network]]\nssid = "Caf\303\251"\n\n[ip]\n[[ip.network]]\nssid = "Caf\303\251"\n' >latin.toml
+run latin --scenario latin.toml --root latin-root --quiet
+expect latin 0 "exit code 0"
+grep -q "warning" latin.err && fail "a matching SSID beyond ASCII was warned of: $(cat latin.err)"
+printf '[radio]\n[[radio.network]]\nssid = "Caf\303\251"\n\n[ip]\n[[ip.network]]\nssid = "Caf\303\250"\n' >grave.toml
+run grave --scenario grave.toml --root grave-root --quiet
+expect grave 0 "grave.toml:7: warning: key ip.network[0].ssid: no [[radio.network]] has the SSID \"Caf$(printf '\303\250')\""
+
 # Conventions: --help and --version.
 run help --help
 [ $rc -eq 0 ] || fail "--help exit $rc"

@@ -50,7 +50,8 @@ if(EXISTS ${base}.trace)
   # time quadratic in their number.
   file(READ ${WORK}/trace.jsonl rest)
   set(all "${rest}")
-  file(STRINGS ${base}.trace wants)
+  # UTF-8: a fragment may hold text beyond ASCII (an SSID, say).
+  file(STRINGS ${base}.trace wants ENCODING UTF-8)
   foreach(want IN LISTS wants)
     if(want MATCHES "^#" OR want STREQUAL "")
       continue()

@@ -98,3 +98,28 @@ TEST(ScenarioText, EveryErrorIsReportedInLineOrderAndABomIsSkipped) {
   EXPECT_EQ(w.clock.bias, 60);
   EXPECT_EQ(warnings, "");
 }
+
+TEST(ScenarioText, AnSsidIsTheSameBytesInTheRadioAndIpSections) {
+  // The IP stack finds a network by the joined SSID's bytes: both sections
+  // read "Café" as ISO 8859-1, and raw bytes alike.
+  sim::World w;
+  std::string error;
+  ASSERT_TRUE(
+      sim::loadScenario("[radio]\n[[radio.network]]\nssid = \"Caf\xc3\xa9\"\n"
+                        "[[radio.network]]\nssid_bytes = [0, 252]\n"
+                        "[ip]\n[[ip.network]]\nssid = \"Caf\xc3\xa9\"\n"
+                        "[[ip.network]]\nssid_bytes = [0, 252]\n",
+                        "s.toml", w, error))
+      << error;
+  ASSERT_EQ(w.ip.networks.size(), 2u);
+  EXPECT_EQ(w.radio.networks[0].ssid, "Caf\xe9");
+  EXPECT_EQ(w.ip.networks[0].ssid, w.radio.networks[0].ssid);
+  EXPECT_EQ(w.ip.networks[1].ssid, std::string("\0\xfc", 2));
+  EXPECT_EQ(sim::ssidForMessage(w.ip.networks[1].ssid), "\\x00\xc3\xbc");
+  // A character beyond the code page is refused in either section.
+  EXPECT_FALSE(
+      sim::loadScenario("[ip]\n[[ip.network]]\nssid = \"\xce\xa9\"\n", "s.toml", w, error));
+  EXPECT_NE(error.find("key ip.network[0].ssid: has a character outside ISO 8859-1"),
+            std::string::npos)
+      << error;
+}
