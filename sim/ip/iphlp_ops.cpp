@@ -32,6 +32,7 @@ Renewal nextRenewal(IpState& s) {
     r.kind = Renewal::Valid;
     r.address = net->address;
     r.mask = net->mask;
+    r.gateway = net->gateway;
   } else {
     r.kind = Renewal::Nothing;
   }
@@ -217,6 +218,9 @@ DWORD ipRenewAddress(IP_ADAPTER_INDEX_MAP* map) {
   if (!answer) {
     // The new address shows half-way before the given poll (polls come
     // every 2000 ms after the request), so poll k is the first to see it.
+    // The renewal's exchange takes over from a lease still on its way
+    // after the join.
+    s.lease.active = false;
     s.pending.active = true;
     s.pending.result = r;
     s.pending.showsAt = now() + Ms(r.poll) * 2000 - 1000;
