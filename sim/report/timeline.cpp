@@ -37,7 +37,7 @@ bool probeCall(const std::string& c) {
       "malloc",         "WideCharToMultiByte", "gethostbyaddr",
       "IcmpCreateFile", "IcmpSendEcho",        "UpdateWindow",
       "IdleTap",        "PostMessage",         "StylusDown",
-      "StylusUp",       "SecondStart"};
+      "StylusUp",       "SecondStart",         "sim.echo"};
   return calls.count(c) != 0;
 }
 bool probeStartCall(const std::string& c) {
@@ -83,6 +83,12 @@ Mark probeMark(const std::vector<Record>& trace, const std::vector<int>& records
       m.kind = r.num("status") == 0 ? "answered" : "error";
     else
       m.kind = "noanswer";
+    // A reply that came back after the address it was sent to had gone
+    // never reached the probe.
+    for (int k : records)
+      if (k > i && trace[size_t(k)].call == "sim.echo" &&
+          trace[size_t(k)].get("event") == "reply lost")
+        m.kind = "noanswer";
     return m;
   }
   const Record& last = trace[size_t(records.back())];
