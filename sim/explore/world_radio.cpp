@@ -27,7 +27,11 @@ void radioNetworks(Draft& d) {
                                            : ssidText(r);
     // Now and then a character beyond ASCII, one byte on the air: the IP
     // side must find the network by the same bytes.
-    if (!n.ssid.empty() && d.more.percent(6)) {
+    // Only into an SSID of ASCII, so that the insertion and the cut land
+    // between characters (a copied SSID may hold one already).
+    bool ascii = true;
+    for (char c : n.ssid) ascii &= static_cast<unsigned char>(c) < 0x80;
+    if (!n.ssid.empty() && d.more.percent(6) && ascii) {
       if (n.ssid.size() > 31) n.ssid.resize(31);
       n.ssid.insert(size_t(d.more.range(0, int64_t(n.ssid.size()))),
                     d.more.pick({"\xC3\xA9", "\xC3\xBC", "\xC3\x9F", "\xC3\xB1", "\xC3\x98"}));

@@ -157,11 +157,15 @@ int32_t closeSweep() {
 }
 
 plat::DWORD QV_CALLBACK sweepProbeWorker(void* param) {
+  // The worker's own copy of its target, so that the block goes back at
+  // once: a probe can outlive the run (a slow lookup when the user exits),
+  // and then it should hold nothing.
   auto* target = static_cast<SweepTarget*>(param);
-  const int32_t sweep = target->sweep;
-  plat::ICMP_ECHO_REPLY reply{};
-  plat::DWORD replies = probeTarget(target->text, &reply);
+  const SweepTarget own = *target;
   plat::release(target);
+  plat::ICMP_ECHO_REPLY reply{};
+  plat::DWORD replies = probeTarget(own.text, &reply);
+  const int32_t sweep = own.sweep;
   // The two appends make one line: nobody else's text may land between.
   // The line lock also keeps the sweep from closing while the line is
   // written.
