@@ -109,10 +109,12 @@ void append(const char16_t* text, bool endLine) {
   }
   rebuildView();
   checkStore();
-  plat::leaveCriticalSection(&c.storeLock);
-
+  // Echoed on the debug channel under the store's lock, so that the channel
+  // never lags behind what a save can see (a save between the two would
+  // leave a log holding text the channel never got).
   plat::outputDebugString(piece);
   if (endLine) plat::outputDebugString(u"\r\n");
+  plat::leaveCriticalSection(&c.storeLock);
   repaint();
   plat::leaveCriticalSection(&c.lineLock);
 }
