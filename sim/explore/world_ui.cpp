@@ -16,6 +16,13 @@ void uiSection(Draft& d) {
     d.everyCall(FaultCall::CreateWindow);
     windowFails = true;
   }
+  // A slow display now and then, drawn from the stream of later additions:
+  // the window thread falls behind its queue, so input, paints and due
+  // timers meet there. Not with a subnet sweep: every probe's line waits
+  // for a paint, and on a slow display the probes outlast the sweep's fixed
+  // settle time and print after the run's closing lines (a limitation of
+  // the run, not of the window system's order).
+  if (!d.sweepWorld && d.more.percent(12)) t.num("paint_ms", d.more.range(1, 400));
   if (r.percent(45)) {
     int64_t at = 0;
     bool first = true;
@@ -87,6 +94,13 @@ void uiSection(Draft& d) {
       if (roll < 66 || roll >= 92) {
         t.num("x", x);
         t.num("y", y);
+      }
+      if (d.more.percent(8)) {
+        // Another window over ours goes away meanwhile: a WM_PAINT waits
+        // until nothing else does.
+        t.array("ui.event");
+        t.num("at", at + d.more.range(0, 400));
+        t.str("action", "uncover");
       }
       if (ends) break;
     }

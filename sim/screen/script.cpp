@@ -66,6 +66,18 @@ void perform(const UiEvent& e) {
           plat::WM_TIMER, e.timerId,
           {{"msg", "WM_TIMER"}, {"id", e.timerId}, {"window", ws::screenWindow() != nullptr}});
       break;
+    case UiEvent::Uncover: {
+      // A window that lay over ours goes away: the system marks ours for
+      // painting and it gets a WM_PAINT when nothing else waits.
+      ws::Window* w = ws::screenWindow();
+      trace("Uncover", {{"window", w != nullptr}});
+      if (w) {
+        w->invalid = true;
+        w->erase = true;
+        wakeAll(&ws::queueOf(w->thread));
+      }
+      break;
+    }
     case UiEvent::MessageError: {
       // The window's thread gets -1 from its next GetMessage.
       ws::Window* w = ws::screenWindow();
