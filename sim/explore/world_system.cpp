@@ -41,6 +41,7 @@ void systemSection(Draft& d) {
   // Other interleavings: threads give way when they release a lock others
   // wait for (the console's, while sweep probes write).
   if (r.percent(50)) {
+    d.preempt = true;
     t.num("preempt", r.range(10, 90));
     t.num("preempt_seed", int64_t(r.next() >> 1));
   }

@@ -41,7 +41,8 @@ void loadUi(Section& s, UiWorld& w, std::vector<Fault>& faults) {
     UiEvent ev;
     ev.line = e.line("action");
     if (!actionNamed(e.text("action", "tap"), ev.action)) {
-      e.fail("action", "must be one of press, release, tap, close, timer, start, message_error, uncover");
+      e.fail("action",
+             "must be one of press, release, tap, close, timer, start, message_error, uncover");
     }
     ev.at = uint64_t(e.integer("at", 0, 0, MAX_EVENT_MS));
     ev.shown = e.wideText("shown", u"");
