@@ -117,8 +117,7 @@ DWORD getNetworkParams(FIXED_INFO* info, ULONG* size) {
   using namespace sim;
   ipNow();
   uint32_t call = countCall(FaultCall::NetworkParams);
-  const NetworkIp* n = currentNetwork();
-  const std::vector<uint32_t>& dns = n ? n->dns : world.ip.dns;
+  const std::vector<uint32_t>& dns = dnsServers();
   size_t extra = dns.size() > 1 ? dns.size() - 1 : 0;
   size_t needed = sizeof(FIXED_INFO) + extra * sizeof(IP_ADDR_STRING);
   DWORD answer = 0;

@@ -22,6 +22,7 @@ Renewal renewalFor(int n) {
   if (net && !net->renewals.empty())
     return net->renewals[std::min<size_t>(size_t(n), net->renewals.size() - 1)];
   Renewal r;
+  r.ms = world.ip.timing.renewMs;
   if (net && net->address) {
     r.kind = Renewal::Valid;
     r.address = net->address;
@@ -215,11 +216,17 @@ DWORD ipRenewAddress(IP_ADAPTER_INDEX_MAP* map) {
       s.pending.active = false;
     }
   }
+  // The call blocks for the renewal's exchange (an unknown adapter is
+  // refused at once); the address it brings still shows at its poll,
+  // counted from the request.
+  Ms ms = a ? r.ms : 0;
   static const char* const kinds[] = {"valid", "apipa", "nothing", "refused"};
   trace("IpRenewAddress", {{"index", map ? map->Index : 0u},
                            {"result", a ? kinds[r.kind] : "none"},
                            {"poll", r.poll},
-                           {"answer", answer}});
+                           {"answer", answer},
+                           {"ms", ms}});
+  if (ms) sleepUntil(now() + ms, "a DHCP renewal");
   return answer;
 }
 
