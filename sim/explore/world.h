@@ -116,6 +116,7 @@ struct Draft {
   int associated = -1;         // the network the adapter is on at start
   std::vector<IpNet> ipNets;
   bool sweepWorld = false;  // one network cannot be repaired: a subnet sweep
+  bool preempt = false;     // threads give way at lock releases ([system] preempt)
   int reaching = 0;         // networks that may get as far as addressing
 
   // Faults of one call (scenario/fault.h), written under its key: the n-th

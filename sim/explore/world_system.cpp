@@ -83,6 +83,7 @@ void systemSection(Draft& d) {
   // wait for (the console's, while sweep probes write).
   const bool preempt = r.percent(50);
   if (preempt) {
+    d.preempt = true;
     t.num("preempt", r.range(10, 90));
     t.num("preempt_seed", int64_t(r.next() >> 1));
   }

@@ -3,19 +3,28 @@
 
 namespace sim::worlds {
 
-void uiSection(Draft& d) {
+namespace {
+
+void slowDisplay(Draft& d) {
+  // A slow display now and then, drawn from the stream of later additions:
+  // the window thread falls behind its queue, so input, paints and due
+  // timers meet there. Not with a subnet sweep: every probe's line waits
+  // for a paint, and on a slow display the probes outlast the sweep's fixed
+  // settle time and print after the run's closing lines (a limitation of
+  // the run, not of the window system's order). Not with preemption
+  // either: a writer that gives way between storing a piece and echoing it
+  // leaves the store one piece ahead of the echo, and an exit tap in that
+  // gap saves a log the log check (which knows only the echo) refuses; the
+  // slow display's timing lands taps there.
+  if (!d.sweepWorld && !d.preempt && d.more.percent(12)) d.t.num("paint_ms", d.more.range(1, 400));
+}
+
+// The user's script: a few steps, each at a later time, ending early at an
+// exit (a tap outside the boxes, WM_CLOSE, a failed GetMessage).
+void uiScript(Draft& d, bool windowFails) {
   Rng& r = d.r;
   Toml& t = d.t;
   const bool workerMayFail = d.workerMayFail;
-  t.table("ui");
-  bool windowFails = false;
-  if (r.percent(2)) {
-    d.everyCall(FaultCall::RegisterClass);
-    windowFails = true;
-  } else if (r.percent(2)) {
-    d.everyCall(FaultCall::CreateWindow);
-    windowFails = true;
-  }
   if (r.percent(45)) {
     int64_t at = 0;
     bool first = true;
@@ -88,9 +97,34 @@ void uiSection(Draft& d) {
         t.num("x", x);
         t.num("y", y);
       }
+      if (d.more.percent(8)) {
+        // Another window over ours goes away meanwhile: a WM_PAINT waits
+        // until nothing else does.
+        t.array("ui.event");
+        t.num("at", at + d.more.range(0, 400));
+        t.str("action", "uncover");
+      }
       if (ends) break;
     }
   }
+}
+
+}  // namespace
+
+void uiSection(Draft& d) {
+  Rng& r = d.r;
+  Toml& t = d.t;
+  t.table("ui");
+  bool windowFails = false;
+  if (r.percent(2)) {
+    d.everyCall(FaultCall::RegisterClass);
+    windowFails = true;
+  } else if (r.percent(2)) {
+    d.everyCall(FaultCall::CreateWindow);
+    windowFails = true;
+  }
+  slowDisplay(d);
+  uiScript(d, windowFails);
 }
 
 }  // namespace sim::worlds

@@ -6,6 +6,7 @@ namespace sim {
 namespace {
 
 constexpr int64_t MAX_EVENT_MS = 3'600'000;  // an hour of virtual time
+constexpr int64_t MAX_PAINT_MS = 10'000;
 
 bool actionNamed(const std::string& name, UiEvent::Action& out) {
   static const struct {
@@ -17,7 +18,8 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
                {"close", UiEvent::Close},
                {"timer", UiEvent::Timer},
                {"start", UiEvent::Start},
-               {"message_error", UiEvent::MessageError}};
+               {"message_error", UiEvent::MessageError},
+               {"uncover", UiEvent::Uncover}};
   for (const auto& n : NAMES) {
     if (name == n.name) {
       out = n.action;
@@ -32,13 +34,15 @@ bool actionNamed(const std::string& name, UiEvent::Action& out) {
 void loadUi(Section& s, UiWorld& w, std::vector<Fault>& faults) {
   for (FaultCall c : {FaultCall::RegisterClass, FaultCall::CreateWindow})
     if (s.boolean(faultKind(c).key, false)) addFaults(faults, c, 0, {}, faultKind(c).answer);
+  w.paintMs = uint32_t(s.integer("paint_ms", 0, 0, MAX_PAINT_MS));
   bool held = false;  // the stylus is down after the steps read so far
   int heldLine = 0;
   for (Section& e : s.tables("event")) {
     UiEvent ev;
     ev.line = e.line("action");
     if (!actionNamed(e.text("action", "tap"), ev.action)) {
-      e.fail("action", "must be one of press, release, tap, close, timer, start, message_error");
+      e.fail("action",
+             "must be one of press, release, tap, close, timer, start, message_error, uncover");
     }
     ev.at = uint64_t(e.integer("at", 0, 0, MAX_EVENT_MS));
     ev.shown = e.wideText("shown", u"");

@@ -11,7 +11,7 @@ namespace sim {
 // later, never before the step above it, and, with `shown`, only once a
 // painted screen shows that text.
 struct UiEvent {
-  enum Action { Press, Release, Tap, Close, Timer, Start, MessageError } action = Tap;
+  enum Action { Press, Release, Tap, Close, Timer, Start, MessageError, Uncover } action = Tap;
   uint64_t at = 0;        // virtual ms
   std::u16string shown;   // empty: no text to wait for
   uint32_t x = 0, y = 0;  // Press, Release, Tap: the window's client coordinates
@@ -22,6 +22,9 @@ struct UiEvent {
 // RegisterClass and CreateWindowEx failures are faults (fault.h).
 struct UiWorld {
   std::vector<UiEvent> events;
+  // Virtual ms every EndPaint takes before it returns: a slow display, and
+  // a window thread that falls behind its queue meanwhile. 0: none.
+  uint32_t paintMs = 0;
 };
 
 }  // namespace sim

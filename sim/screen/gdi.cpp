@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "harness/scheduler.h"
 #include "harness/trace.h"
 #include "platform/core.h"
+#include "scenario/world.h"
 #include "screen/font.h"
 #include "screen/winsys.h"
 #include "screen/winsys_state.h"
@@ -195,10 +197,14 @@ HDC beginPaint(HWND window, PAINTSTRUCT* paint) {
   return dc;
 }
 
+// On a slow display the frame takes world.ui.paintMs to reach the screen,
+// and the window's thread is busy until then: whatever the user does or a
+// timer brings meanwhile waits in its queue.
 BOOL endPaint(HWND window, const PAINTSTRUCT*) {
   sim::switchPoint();
   Window* w = windowOf(window);
   if (!w || !w->painting) return 0;
+  if (world.ui.paintMs > 0) sleepUntil(now() + world.ui.paintMs, "EndPaint");
   w->painting = false;
   state().lastPainted = w->index;
   state().lastFrameText = w->frameText;

@@ -1,11 +1,21 @@
-// Message queues, repainting and window timers of the headless window
-// system. Each thread that creates a window has a queue; GetMessage blocks
-// in the scheduler, and anything that gives the thread work wakes it.
+// Message queues and repainting of the headless window system (its timers
+// are in timers.cpp). Each thread that creates a window has a queue;
+// GetMessage blocks in the scheduler, and anything that gives the thread
+// work wakes it.
 //
-// GetMessage takes, in this order: paints that another thread's
-// UpdateWindow is waiting for (delivered as sent messages, never returned),
-// posted messages (stylus, timers, WM_CLOSE) first in first out, the quit
-// message, and last WM_PAINT for a window that needs painting.
+// GetMessage takes, in the order the device documents ("Receiving and
+// Dispatching Messages", Windows CE): sent messages (here the paints that
+// another thread's UpdateWindow waits for, delivered inside GetMessage,
+// never returned), then posted messages (WM_CLOSE, a posted WM_TIMER) first
+// in first out, then input from the user-input system (the stylus) first
+// in first out, then the quit message, then WM_PAINT for a window that
+// needs painting, and last WM_TIMER for a timer that has fallen due. Input
+// after posted messages lets "each input message and all posted messages
+// that result from it" be handled before the next input. WM_PAINT and
+// WM_TIMER are never queued: they are made when nothing else waits, the
+// desktop's order too (PeekMessage: sent, posted, input, WM_PAINT,
+// WM_TIMER; Wine's get_message likewise). Wine takes the quit message
+// before input, the device after it; the device's order is kept.
 #include <algorithm>
 
 #include "harness/scheduler.h"
@@ -37,59 +47,40 @@ void deliverSent(Queue& q) {
   }
 }
 
-bool timerPending(const Queue& q, plat::HWND window, uintptr_t id) {
-  for (const plat::MSG& m : q.posted)
-    if (m.hwnd == window && m.message == plat::WM_TIMER && m.wParam == id) return true;
-  return false;
-}
-
-void scheduleTick(const Timer& t);
-
-void tick(plat::HWND window, uintptr_t id, uint64_t generation) {
-  State& s = state();
-  auto it = std::find_if(s.timers.begin(), s.timers.end(), [&](const Timer& t) {
-    return t.window == window && t.id == id && t.generation == generation;
-  });
-  if (it == s.timers.end()) return;  // killed or restarted since
-  Window* w = windowOf(window);
-  if (!w) return;
-  // Like the device, a timer that is not being served does not pile up
-  // messages: one WM_TIMER waits at most.
-  if (!timerPending(queueOf(w->thread), window, id)) post(*w, plat::WM_TIMER, id, 0);
-  scheduleTick(*it);
-}
-
-void scheduleTick(const Timer& t) {
-  plat::HWND window = t.window;
-  uintptr_t id = t.id;
-  uint64_t generation = t.generation;
-  at(now() + t.elapse, [window, id, generation] { tick(window, id, generation); });
-}
-
-}  // namespace
-
-void post(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) {
+plat::MSG makeMessage(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) {
   plat::MSG m{};
   m.hwnd = handleOf(w);
   m.message = message;
   m.wParam = wParam;
   m.lParam = lParam;
   m.time = plat::DWORD(now());
+  return m;
+}
+
+bool takeFront(std::deque<plat::MSG>& from, plat::MSG* msg) {
+  if (from.empty()) return false;
+  *msg = from.front();
+  from.pop_front();
+  return true;
+}
+
+}  // namespace
+
+void post(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) {
   Queue& q = queueOf(w.thread);
-  q.posted.push_back(m);
+  q.posted.push_back(makeMessage(w, message, wParam, lParam));
+  wakeAll(&q);
+}
+
+void postInput(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) {
+  Queue& q = queueOf(w.thread);
+  q.input.push_back(makeMessage(w, message, wParam, lParam));
   wakeAll(&q);
 }
 
 void paintNow(Window& w) {
   if (!w.visible || !w.invalid) return;
   w.proc(handleOf(w), plat::WM_PAINT, 0, 0);
-}
-
-void killTimers(plat::HWND window) {
-  auto& t = state().timers;
-  t.erase(
-      std::remove_if(t.begin(), t.end(), [window](const Timer& x) { return x.window == window; }),
-      t.end());
 }
 
 const char* messageName(plat::UINT message) {
@@ -135,11 +126,7 @@ BOOL getMessage(MSG* msg, HWND, UINT, UINT) {
       return -1;
     }
     deliverSent(q);
-    if (!q.posted.empty()) {
-      *msg = q.posted.front();
-      q.posted.pop_front();
-      return 1;
-    }
+    if (takeFront(q.posted, msg) || takeFront(q.input, msg)) return 1;
     if (q.quit) {
       q.quit = false;
       *msg = MSG{};
@@ -155,6 +142,7 @@ BOOL getMessage(MSG* msg, HWND, UINT, UINT) {
       msg->time = DWORD(now());
       return 1;
     }
+    if (takeDueTimer(thread, *msg)) return 1;
     q.waiting++;
     waitOn(&q, NEVER, "GetMessage");
     q.waiting--;
@@ -221,52 +209,6 @@ BOOL updateWindow(HWND window) {
   q.sent.push_back(&p);
   wakeAll(&q);
   while (!p.done) waitOn(&p, NEVER, "UpdateWindow");
-  return 1;
-}
-
-uintptr_t setTimer(HWND window, uintptr_t id, UINT elapse, void* timerProc) {
-  sim::switchPoint();
-  Window* w = windowOf(window);
-  trace(
-      "SetTimer",
-      {{"id", uint64_t(id)}, {"ms", elapse}, {"proc", timerProc != nullptr}, {"ok", w != nullptr}});
-  // Timer procedures and window-less timers are not modelled; the program
-  // uses neither.
-  if (!w || timerProc) return 0;
-  elapse = std::max(elapse, USER_TIMER_MINIMUM);
-  State& s = state();
-  auto it = std::find_if(s.timers.begin(), s.timers.end(),
-                         [&](const Timer& t) { return t.window == window && t.id == id; });
-  if (it == s.timers.end()) {
-    s.timers.push_back({window, id, elapse, 0});
-    it = s.timers.end() - 1;
-  }
-  // Setting a running timer again restarts its period.
-  it->elapse = elapse;
-  it->generation = ++s.timerGeneration;
-  scheduleTick(*it);
-  return id;
-}
-
-BOOL killTimer(HWND window, uintptr_t id) {
-  sim::switchPoint();
-  State& s = state();
-  auto it = std::find_if(s.timers.begin(), s.timers.end(),
-                         [&](const Timer& t) { return t.window == window && t.id == id; });
-  bool found = it != s.timers.end();
-  trace("KillTimer", {{"id", uint64_t(id)}, {"found", found}});
-  if (!found) return 0;
-  s.timers.erase(it);
-  // A WM_TIMER already waiting in the queue goes with the timer.
-  if (Window* w = windowOf(window)) {
-    Queue& q = queueOf(w->thread);
-    q.posted.erase(std::remove_if(q.posted.begin(), q.posted.end(),
-                                  [&](const MSG& m) {
-                                    return m.hwnd == window && m.message == WM_TIMER &&
-                                           m.wParam == id;
-                                  }),
-                   q.posted.end());
-  }
   return 1;
 }
 

@@ -33,7 +33,7 @@ plat::LPARAM pointParam(uint32_t x, uint32_t y) {
 void stylus(const char* call, plat::UINT message, plat::WPARAM keys, uint32_t x, uint32_t y) {
   ws::Window* w = ws::screenWindow();
   trace(call, {{"x", x}, {"y", y}, {"window", w != nullptr}});
-  if (w) ws::post(*w, message, keys, pointParam(x, y));
+  if (w) ws::postInput(*w, message, keys, pointParam(x, y));
 }
 
 void postToScreen(plat::UINT message, plat::WPARAM wParam, std::initializer_list<TraceField> f) {
@@ -66,6 +66,18 @@ void perform(const UiEvent& e) {
           plat::WM_TIMER, e.timerId,
           {{"msg", "WM_TIMER"}, {"id", e.timerId}, {"window", ws::screenWindow() != nullptr}});
       break;
+    case UiEvent::Uncover: {
+      // A window that lay over ours goes away: the system marks ours for
+      // painting and it gets a WM_PAINT when nothing else waits.
+      ws::Window* w = ws::screenWindow();
+      trace("Uncover", {{"window", w != nullptr}});
+      if (w) {
+        w->invalid = true;
+        w->erase = true;
+        wakeAll(&ws::queueOf(w->thread));
+      }
+      break;
+    }
     case UiEvent::MessageError: {
       // The window's thread gets -1 from its next GetMessage.
       ws::Window* w = ws::screenWindow();
@@ -166,8 +178,8 @@ bool uiIdle() {
   uint32_t x = uint32_t(w->width / 2), y = uint32_t(w->height / 2);
   trace("IdleTap", {{"x", x}, {"y", y}});
   host.userEnding = "the exit tap";
-  ws::post(*w, plat::WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x, y));
-  ws::post(*w, plat::WM_LBUTTONUP, 0, pointParam(x, y));
+  ws::postInput(*w, plat::WM_LBUTTONDOWN, MK_LBUTTON, pointParam(x, y));
+  ws::postInput(*w, plat::WM_LBUTTONUP, 0, pointParam(x, y));
   return true;
 }
 

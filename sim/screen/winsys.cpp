@@ -74,9 +74,10 @@ void forgetWindow(Window& w) {
   plat::HWND h = handleOf(w);
   killTimers(h);
   Queue& q = queueOf(w.thread);
-  q.posted.erase(std::remove_if(q.posted.begin(), q.posted.end(),
-                                [h](const plat::MSG& m) { return m.hwnd == h; }),
-                 q.posted.end());
+  for (auto* from : {&q.posted, &q.input})
+    from->erase(
+        std::remove_if(from->begin(), from->end(), [h](const plat::MSG& m) { return m.hwnd == h; }),
+        from->end());
   // Nobody may stay blocked on a paint that will never come.
   for (auto it = q.sent.begin(); it != q.sent.end();) {
     if ((*it)->window == h) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/scheduler.h"
 #include "platform/window.h"
 
 namespace sim {
@@ -60,8 +61,12 @@ struct SentPaint {
   bool done = false;
 };
 
+// A thread's queue. GetMessage takes, in this order (the device's "Receiving
+// and Dispatching Messages"): sent messages, posted messages, input, the
+// quit message, WM_PAINT, WM_TIMER (queue.cpp).
 struct Queue {
-  std::deque<plat::MSG> posted;
+  std::deque<plat::MSG> posted;  // PostMessage: WM_CLOSE, a WM_TIMER someone posts
+  std::deque<plat::MSG> input;   // the user-input system: the stylus
   std::deque<SentPaint*> sent;
   bool quit = false;
   int quitCode = 0;
@@ -69,11 +74,14 @@ struct Queue {
   bool failNext = false;  // the next GetMessage answers -1 (injected)
 };
 
+// A window timer is no message in the queue: it falls due, and GetMessage
+// makes one WM_TIMER of it when nothing else is waiting (timers.cpp).
 struct Timer {
   plat::HWND window = nullptr;
   uintptr_t id = 0;
   plat::UINT elapse = 0;
-  uint64_t generation = 0;  // a restart or kill makes earlier ticks stale
+  Ms due = 0;               // when it falls due next; due <= now(): a tick waits
+  uint64_t generation = 0;  // of the wake-up at `due`: a restart or kill makes older ones stale
 };
 
 enum class GdiKind { Brush, Font };
@@ -106,11 +114,16 @@ Window* screenWindow();
 
 // Posts a message to the window's thread and wakes it.
 void post(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam);
+// The same for the user-input system (the stylus): taken after posted ones.
+void postInput(Window& w, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam);
 // Has the window procedure paint the window now, if it needs it.
 void paintNow(Window& w);
 // Drops the window's timers and pending messages and answers its senders.
 void forgetWindow(Window& w);
 void killTimers(plat::HWND window);
+// A due timer of the thread's windows as its WM_TIMER (the earliest due
+// first), restarted for its next period; false when none is due.
+bool takeDueTimer(int thread, plat::MSG& msg);
 
 // From endPaint: the frame is complete (the script may be waiting for text).
 void framePainted(Window& w);

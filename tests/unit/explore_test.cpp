@@ -136,6 +136,8 @@ TEST(ExploreWorlds, ReasonableWorldsDominateAndHostileOnesCoverTheInjectedFailur
       "action = \"start\"",
       "action = \"press\"",
       "action = \"timer\"",
+      "action = \"uncover\"",
+      "paint_ms = ",
       "shown = ",
       "ssid_bytes",
       "rssi_upper_half",

@@ -1,6 +1,8 @@
 // The simulated window system under the scheduler: the order GetMessage
-// gives things in, UpdateWindow from another thread, timers on the virtual
-// clock, and the idle tap.
+// gives things in (sent, posted, input, quit, WM_PAINT, WM_TIMER),
+// UpdateWindow from another thread, timers on the virtual clock (a due
+// tick made only when nothing else waits, coalesced, dropped by KillTimer),
+// and the idle tap.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +13,7 @@
 #include "platform/window.h"
 #include "scenario/world.h"
 #include "screen/winsys.h"
+#include "screen/winsys_state.h"
 #include "ui_testing.h"
 
 namespace {
@@ -184,6 +187,85 @@ void timersTickOnTheVirtualClock() {
                                             "timer9@935", "timer9@945", "destroy@945"}));
 }
 
+// What GetMessage answered, in order, without dispatching: the message
+// names and when.
+std::vector<std::string> takeAll(int n) {
+  std::vector<std::string> got;
+  plat::MSG m;
+  for (int i = 0; i < n; i++) {
+    plat::BOOL r = plat::getMessage(&m, nullptr, 0, 0);
+    std::string name = m.message == 0x0400 ? "posted" : sim::ws::messageName(m.message);
+    if (m.message == plat::WM_PAINT) plat::dispatchMessage(&m);  // validates it
+    got.push_back(name + (r == 0 ? "(quit)" : "") + "@" + std::to_string(sim::now()));
+  }
+  return got;
+}
+
+void dueTimerComesLastAndOnce() {
+  static std::vector<std::string> got;
+  sim::RunResult r = sim::schedRun("ui", [] {
+    makeWindow();
+    seen.clear();
+    plat::setTimer(window, 5, 10, nullptr);
+    // Busy for five periods, and meanwhile a posted message, a stylus
+    // press and a paint come up: the tick waits behind all of them.
+    plat::sleep(55);
+    sim::ws::Window* w = sim::ws::windowOf(window);
+    sim::ws::postInput(*w, plat::WM_LBUTTONDOWN, 1, 0);
+    sim::ws::post(*w, 0x0400, 0, 0);
+    plat::invalidateRect(window, nullptr, 0);
+    got = takeAll(4);
+    // The five missed periods gave one WM_TIMER; the next falls due on the
+    // period (60), not five periods later nor 10 ms after the tick.
+    std::vector<std::string> next = takeAll(1);
+    got.insert(got.end(), next.begin(), next.end());
+    plat::destroyWindow(window);
+  });
+  EXPECT_EQ(r.reason, sim::EndReason::AllThreadsEnded);
+  EXPECT_EQ(got, (std::vector<std::string>{"posted@55", "WM_LBUTTONDOWN@55", "WM_PAINT@55",
+                                           "WM_TIMER@55", "WM_TIMER@60"}));
+}
+
+void inputBeforeQuitBeforePaintBeforeTimer() {
+  static std::vector<std::string> got;
+  sim::RunResult r = sim::schedRun("ui", [] {
+    makeWindow();
+    plat::setTimer(window, 5, 10, nullptr);
+    plat::sleep(20);
+    plat::invalidateRect(window, nullptr, 0);
+    plat::postQuitMessage(4);
+    sim::ws::postInput(*sim::ws::windowOf(window), plat::WM_LBUTTONUP, 0, 0);
+    got = takeAll(4);
+    plat::destroyWindow(window);
+  });
+  EXPECT_EQ(r.reason, sim::EndReason::AllThreadsEnded);
+  // The device's order: the quit message after input, before WM_PAINT.
+  EXPECT_EQ(got, (std::vector<std::string>{"WM_LBUTTONUP@20", "WM_QUIT(quit)@20", "WM_PAINT@20",
+                                           "WM_TIMER@20"}));
+}
+
+void killTimerDropsTheDueTick() {
+  static std::vector<std::string> got;
+  static plat::BOOL killed = 0, again = 1;
+  sim::RunResult r = sim::schedRun("ui", [] {
+    makeWindow();
+    plat::setTimer(window, 5, 10, nullptr);
+    plat::setTimer(window, 6, 40, nullptr);
+    plat::sleep(25);  // timer 5 is due, not taken
+    killed = plat::killTimer(window, 5);
+    again = plat::killTimer(window, 5);
+    // A WM_TIMER someone posted is a posted message: KillTimer leaves it.
+    sim::ws::post(*sim::ws::windowOf(window), plat::WM_TIMER, 5, 0);
+    got = takeAll(2);
+    plat::destroyWindow(window);
+  });
+  EXPECT_EQ(r.reason, sim::EndReason::AllThreadsEnded);
+  EXPECT_NE(killed, 0);
+  EXPECT_EQ(again, 0);
+  // The posted one, then nothing of timer 5: the next message is timer 6's.
+  EXPECT_EQ(got, (std::vector<std::string>{"WM_TIMER@25", "WM_TIMER@40"}));
+}
+
 void idleTapOnlyWhenEveryThreadWaitsForMessages() {
   static int code = -1;
   sim::scheduleUiScript(nullptr);
@@ -232,6 +314,15 @@ TEST(WindowSystem, PostedMessagesThenQuitThenPaint) {
 }
 TEST(WindowSystem, TimersTickOnTheVirtualClockWithoutPilingUp) {
   EXPECT_EQ(inChildProcess(timersTickOnTheVirtualClock), 0);
+}
+TEST(WindowSystem, ADueTimerComesAfterPostedInputAndPaintAndOnceForMissedPeriods) {
+  EXPECT_EQ(inChildProcess(dueTimerComesLastAndOnce), 0);
+}
+TEST(WindowSystem, InputThenQuitThenPaintThenTimer) {
+  EXPECT_EQ(inChildProcess(inputBeforeQuitBeforePaintBeforeTimer), 0);
+}
+TEST(WindowSystem, KillTimerDropsATickThatWasDueButLeavesAPostedOne) {
+  EXPECT_EQ(inChildProcess(killTimerDropsTheDueTick), 0);
 }
 TEST(WindowSystem, IdleTapWaitsForEveryThread) {
   EXPECT_EQ(inChildProcess(idleTapOnlyWhenEveryThreadWaitsForMessages), 0);
