@@ -87,6 +87,13 @@ DWORD deleteIPAddress(ULONG context) {
   return answer;
 }
 
+// The route table. No size: ERROR_INVALID_PARAMETER. A table without any
+// route answers ERROR_NO_DATA (232) whatever the buffer (none, too small or
+// large enough), leaving the size as it was and writing nothing: the
+// platform documents ERROR_NO_DATA for "no routes present", and its other
+// tables (the ARP table) answer so to the sizing call itself. Otherwise a
+// missing or short block answers ERROR_INSUFFICIENT_BUFFER with the size
+// needed.
 DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
   using namespace sim;
   IpState& s = ipNow();
@@ -97,6 +104,8 @@ DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
     answer = ERROR_INVALID_PARAMETER;
   else if (const Fault* f = faultFires(FaultCall::ForwardTable, call))
     answer = f->answer;
+  else if (s.routes.empty())
+    answer = ERROR_NO_DATA;
   else if (!table || *size < needed) {
     *size = ULONG(needed);
     answer = ERROR_INSUFFICIENT_BUFFER;
