@@ -1,5 +1,6 @@
-// The simulated IP helper calls against their platform contracts: the
-// route table's answers (an empty table, the two-call pattern).
+// The simulated IP helper and sockets calls against their platform
+// contracts: the route table's answers (an empty table, the two-call
+// pattern) and the address texts inet_addr accepts.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -79,6 +80,99 @@ TEST(ForwardTableRows, SizingThenReadGivesEveryRow) {
     c.equal(table->dwNumEntries, plat::DWORD(2), "rows");
     c.equal(table->table[0].dwForwardDest, plat::DWORD(0), "the default route first");
     c.equal(table->table[1].dwForwardMask, plat::DWORD(0x0000FFFF), "then 10.9.0.0/16");
+  });
+  EXPECT_EQ(failures, "");
+}
+
+// What inet_addr answers, as the network-order value read on this
+// (little-endian) host: "1.2.3.4" is 0x04030201.
+struct Parse {
+  const char* text;
+  uint32_t value;
+};
+
+void expectAll(const std::vector<Parse>& cases) {
+  for (const Parse& p : cases)
+    EXPECT_EQ(plat::inetAddr(p.text), p.value) << '"' << p.text << '"';
+}
+
+constexpr uint32_t NONE = 0xFFFFFFFF;
+
+TEST(InetAddrForms, OneToFourPartsTheLastFillingTheRest) {
+  expectAll({{"1.2.3.4", 0x04030201},
+             {"127.127.127.255", 0xff7f7f7f},
+             {"0.0.0.0", 0},
+             {"1.2.3", 0x03000201},
+             {"1.2", 0x02000001},
+             {"1", 0x01000000},
+             {"203569230", 0x4e38220c},
+             {"1.65535", 0xffff0001},
+             {"1.2.65535", 0xffff0201},
+             {"1.16777215", 0xffffff01},
+             {"4294967294", 0xfeffffff}});
+}
+
+TEST(InetAddrForms, OctalAndHexadecimalParts) {
+  expectAll({{"1.2.3.010", 0x08030201},
+             {"1.2.3.00", 0x00030201},
+             {"1.2.3.0xaA", 0xaa030201},
+             {"1.2.3.0XFF", 0xff030201},
+             {"0x00010203", 0x03020100},
+             {"0x2134", 0x34210000},
+             {"017700000001", 0x0100007f},
+             {"0777", 0xff010000},
+             {"0xa1a2b3b4 ", 0xb4b3a2a1},
+             {"010.0x10.16", 0x10001008}});
+}
+
+TEST(InetAddrForms, TheTextEndsAtTheFirstWhiteSpace) {
+  expectAll({{"3.4.5.6 ", 0x06050403},
+             {"3.4.5.6  ", 0x06050403},
+             {"3.4.5.6  7", 0x06050403},
+             {"1 2 3 4", 0x01000000},
+             {"1.2.3 .4", 0x03000201},
+             {"3 .4.5.6", 0x03000000},
+             {"1.2.3 \xfe\xff", 0x03000201},
+             {"1.2.3\t", 0x03000201},
+             {"1.2.3\n", 0x03000201},
+             {"1.2.3\r", 0x03000201}});
+  // One space alone is 0.0.0.0 on the platform; no other blank text is.
+  expectAll({{" ", 0}, {"  ", NONE}, {"\t", NONE}, {"", NONE}, {" 0", NONE}});
+}
+
+TEST(InetAddrRefused, MalformedTexts) {
+  expectAll({{"1.2.3. 4", NONE},     {"3.4.5.6.7", NONE},   {"3.4.5.6. 7", NONE},
+             {" 3.4.5.6", NONE},     {"\t3.4.5.6", NONE},   {"3. 4.5.6", NONE},
+             {".1.2.3", NONE},       {".", NONE},           {"1..2", NONE},
+             {"1.2.3.", NONE},       {"a", NONE},           {"1.1.1.0x", NONE},
+             {"1.2.3.0a", NONE},     {"1.1.1.0o10", NONE},  {"1.1.1.0b10", NONE},
+             {"1.1.1.-2", NONE},     {"[0.1.2.3]", NONE},   {"1234BEEF", NONE},
+             {"1.2.3.08", NONE},     {"::1", NONE},         {":1", NONE},
+             {"::177.32.45.20", NONE}, {"2607:f0d0:1002:51::4", NONE},
+             {"127.127.127.255:123", NONE}, {"1.2.3\x01", NONE}, {"www.google.com", NONE}});
+}
+
+TEST(InetAddrRefused, PartsOutOfRange) {
+  expectAll({{"127.127.127.256", NONE},
+             {"256.1.2.3", NONE},
+             {"1.256.3", NONE},
+             {"1.2.65536", NONE},
+             {"1.16777216", NONE},
+             {"4294967296", NONE},
+             {"0x100000000", NONE},
+             {"99999999999999999999", NONE},
+             {"1.0x100.3.4", NONE}});
+}
+
+TEST(InetAddrRefused, NullSetsTheLastErrorOtherTextsLeaveIt) {
+  std::string failures = onSimulatedHandheld("", [](SimChecks& c, const std::string&) {
+    plat::setLastError(0xdeadbeef);
+    c.equal(plat::inetAddr(nullptr), NONE, "NULL");
+    c.equal(plat::getLastError(), plat::DWORD(10014), "WSAEFAULT");
+    plat::setLastError(0xdeadbeef);
+    c.equal(plat::inetAddr("1.2.3.4"), uint32_t(0x04030201), "an address");
+    c.equal(plat::inetAddr("a"), NONE, "no address");
+    c.equal(plat::getLastError(), plat::DWORD(0xdeadbeef), "left as it was");
   });
   EXPECT_EQ(failures, "");
 }
