@@ -96,7 +96,7 @@ DWORD deleteIPAddress(ULONG context) {
 // needed.
 DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
   using namespace sim;
-  IpState& s = ipNow();
+  IpState& s = ipNow(IpQuery::Routes);
   uint32_t call = countCall(FaultCall::ForwardTable);
   size_t needed = offsetof(MIB_IPFORWARDTABLE, table) + s.routes.size() * sizeof(MIB_IPFORWARDROW);
   DWORD answer = 0;

@@ -1,6 +1,7 @@
 // The simulated IP helper and sockets calls against their platform
 // contracts: the route table's answers (an empty table, the two-call
-// pattern) and the address texts inet_addr accepts.
+// pattern), routes and adapters that appear between two calls, and the
+// address texts inet_addr accepts.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -82,6 +83,104 @@ TEST(ForwardTableRows, SizingThenReadGivesEveryRow) {
     c.equal(table->table[1].dwForwardMask, plat::DWORD(0x0000FFFF), "then 10.9.0.0/16");
   });
   EXPECT_EQ(failures, "");
+}
+
+// A route and an adapter that appear at 1000 ms of virtual time.
+const std::string APPEARING = TWO_ROUTES + R"(
+[[ip.route]]
+destination = "10.8.0.0"
+mask = "255.255.0.0"
+next_hop = "10.0.0.3"
+if_index = 2
+appears_at = 1000
+[[ip.adapter]]
+name = "PCI\\ETHMAN1"
+index = 1
+appears_at = 1000
+)";
+
+plat::ULONG routeBytes(int rows) { return HEAD_BYTES + plat::ULONG(rows) * ROW_BYTES; }
+
+TEST(Appearances, ARouteAtTheSizingCallsMomentLandsBeforeTheRead) {
+  std::string failures = onSimulatedHandheld(APPEARING, [](SimChecks& c, const std::string&) {
+    plat::ULONG size = 0;
+    c.equal(plat::getIpForwardTable(nullptr, &size, 0), plat::ERROR_INSUFFICIENT_BUFFER, "early");
+    c.equal(size, routeBytes(2), "before its time: two rows");
+    plat::sleep(1000);
+    // Other calls at the moment neither see nor arm it.
+    plat::ULONG index = 0;
+    plat::getAdapterIndex(nullptr, &index);
+    size = 0;
+    c.equal(plat::getIpForwardTable(nullptr, &size, 0), plat::ERROR_INSUFFICIENT_BUFFER, "sizing");
+    c.equal(size, routeBytes(2), "the sizing call at its moment: still two rows");
+    std::vector<unsigned char> room(size);
+    auto* table = reinterpret_cast<plat::MIB_IPFORWARDTABLE*>(room.data());
+    c.equal(plat::getIpForwardTable(table, &size, 0), plat::ERROR_INSUFFICIENT_BUFFER, "the read");
+    c.equal(size, routeBytes(3), "the read needs three rows");
+    room.resize(size);
+    table = reinterpret_cast<plat::MIB_IPFORWARDTABLE*>(room.data());
+    c.equal(plat::getIpForwardTable(table, &size, 0), plat::DWORD(0), "read again");
+    c.equal(table->dwNumEntries, plat::DWORD(3), "rows");
+  });
+  EXPECT_EQ(failures, "");
+}
+
+TEST(Appearances, AnAdapterAtTheFirstCallsMomentLandsBeforeTheRead) {
+  std::string failures = onSimulatedHandheld(APPEARING, [](SimChecks& c, const std::string&) {
+    plat::ULONG one = sizeof(plat::IP_ADAPTER_INFO);
+    std::vector<plat::IP_ADAPTER_INFO> room(2);
+    plat::ULONG size = one;
+    c.equal(plat::getAdaptersInfo(room.data(), &size), plat::DWORD(0), "before its time");
+    plat::sleep(1000);
+    size = one;
+    c.equal(plat::getAdaptersInfo(room.data(), &size), plat::DWORD(0), "the first call fits");
+    c.equal(plat::getAdaptersInfo(room.data(), &size), plat::ERROR_BUFFER_OVERFLOW, "the read");
+    c.equal(size, 2 * one, "the new size");
+    c.equal(plat::getAdaptersInfo(room.data(), &size), plat::DWORD(0), "read again");
+    c.check(room[0].Next == &room[1] && room[1].Next == nullptr, "two records linked");
+    c.equal(std::string(room[1].AdapterName), std::string("PCI\\ETHMAN1"), "in the file's order");
+  });
+  EXPECT_EQ(failures, "");
+}
+
+TEST(Appearances, PastTheirTimeTheyAreThereForTheFirstCall) {
+  std::string failures = onSimulatedHandheld(APPEARING, [](SimChecks& c, const std::string&) {
+    plat::sleep(1001);
+    plat::ULONG size = 0;
+    c.equal(plat::getIpForwardTable(nullptr, &size, 0), plat::ERROR_INSUFFICIENT_BUFFER, "sizing");
+    c.equal(size, routeBytes(3), "three rows at once");
+    size = 0;
+    c.equal(plat::getAdaptersInfo(nullptr, &size), plat::ERROR_BUFFER_OVERFLOW, "adapters");
+    c.equal(size, plat::ULONG(2 * sizeof(plat::IP_ADAPTER_INFO)), "two records at once");
+  });
+  EXPECT_EQ(failures, "");
+}
+
+TEST(Appearances, AnEmptyTableGetsItsFirstRoute) {
+  std::string scenario = NO_ROUTES + R"(
+[[ip.route]]
+next_hop = "10.0.0.1"
+if_index = 2
+appears_at = 0
+)";
+  std::string failures = onSimulatedHandheld(scenario, [](SimChecks& c, const std::string&) {
+    plat::ULONG size = 0;
+    c.equal(plat::getIpForwardTable(nullptr, &size, 0), plat::ERROR_NO_DATA, "empty at first");
+    c.equal(plat::getIpForwardTable(nullptr, &size, 0), plat::ERROR_INSUFFICIENT_BUFFER, "then");
+    c.equal(size, routeBytes(1), "one row");
+  });
+  EXPECT_EQ(failures, "");
+}
+
+TEST(Appearances, TheLoaderRefusesATimeOutOfRange) {
+  std::string error;
+  sim::World w;
+  EXPECT_FALSE(sim::loadScenario(NO_ROUTES + "appears_at = -1\n", "t.toml", w, error));
+  EXPECT_NE(error.find("appears_at"), std::string::npos) << error;
+  error.clear();
+  sim::World v;
+  EXPECT_FALSE(sim::loadScenario(NO_ROUTES + "appears_at = 3600001\n", "t.toml", v, error));
+  EXPECT_NE(error.find("appears_at"), std::string::npos) << error;
 }
 
 // What inet_addr answers, as the network-order value read on this
