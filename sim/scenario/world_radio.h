@@ -31,6 +31,10 @@ struct RadioWorld {
   int64_t numberOfItems = -1;          // NumberOfItems as sent; -1: the listed networks
   uint32_t bssidError =
       plat::ERROR_GEN_FAILURE;  // last error of a BSSID query while not associated
+  // A list query whose reply does not fit: false, as a conforming driver, it
+  // fails with ERROR_INSUFFICIENT_BUFFER and the bytes needed; true, as a
+  // careless (non-conforming) driver, it cuts the list and reports success.
+  bool cutList = false;
   // Refused requests ([[radio.refuse]]) are faults (fault.h).
 
   // The adapter's state; the scenario gives its start, the radio changes it.
