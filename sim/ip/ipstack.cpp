@@ -133,8 +133,8 @@ void land(const Appearance& x) {
 void appear(IpQuery query) {
   for (Appearance& x : state.appearances) {
     if (x.state == Appearance::Landed) continue;
-    Ms at = Ms(x.adapter ? world.ip.adapters[x.index].appearsAt
-                         : world.ip.routes[x.index].appearsAt);
+    Ms at =
+        Ms(x.adapter ? world.ip.adapters[x.index].appearsAt : world.ip.routes[x.index].appearsAt);
     bool own = query == (x.adapter ? IpQuery::Adapters : IpQuery::Routes);
     if (x.state == Appearance::Armed || now() > at) {
       x.state = Appearance::Landed;

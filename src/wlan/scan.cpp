@@ -51,7 +51,7 @@ int32_t scanNetworks(NodeEntry* entries) {
   // query counts as a scan that found nothing.
   plat::DWORD needed = 0;
   if (queryOid(scanRequest, plat::OID_802_11_BSSID_LIST, SCAN_REQUEST_BYTES, &needed))
-    return parseBssidList(oidData(scanRequest), SCAN_REQUEST_BYTES - plat::OID_DATA_OFFSET,
-                          entries, NODE_TABLE_ENTRIES);
+    return parseBssidList(oidData(scanRequest), SCAN_REQUEST_BYTES - plat::OID_DATA_OFFSET, entries,
+                          NODE_TABLE_ENTRIES);
   return scanLargeList(entries, needed);
 }

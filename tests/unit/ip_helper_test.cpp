@@ -66,8 +66,7 @@ TEST(ForwardTableEmpty, NoSizeIsAnInvalidParameterFirst) {
 TEST(ForwardTableRows, SizingThenReadGivesEveryRow) {
   std::string failures = onSimulatedHandheld(TWO_ROUTES, [](SimChecks& c, const std::string&) {
     plat::ULONG size = 0;
-    c.equal(plat::getIpForwardTable(nullptr, nullptr, 0), plat::ERROR_INVALID_PARAMETER,
-            "no size");
+    c.equal(plat::getIpForwardTable(nullptr, nullptr, 0), plat::ERROR_INVALID_PARAMETER, "no size");
     c.equal(plat::getIpForwardTable(nullptr, &size, 0), plat::ERROR_INSUFFICIENT_BUFFER,
             "sizing call");
     c.equal(size, HEAD_BYTES + 2 * ROW_BYTES, "the size of two rows");
@@ -191,8 +190,7 @@ struct Parse {
 };
 
 void expectAll(const std::vector<Parse>& cases) {
-  for (const Parse& p : cases)
-    EXPECT_EQ(plat::inetAddr(p.text), p.value) << '"' << p.text << '"';
+  for (const Parse& p : cases) EXPECT_EQ(plat::inetAddr(p.text), p.value) << '"' << p.text << '"';
 }
 
 constexpr uint32_t NONE = 0xFFFFFFFF;
@@ -240,15 +238,32 @@ TEST(InetAddrForms, TheTextEndsAtTheFirstWhiteSpace) {
 }
 
 TEST(InetAddrRefused, MalformedTexts) {
-  expectAll({{"1.2.3. 4", NONE},     {"3.4.5.6.7", NONE},   {"3.4.5.6. 7", NONE},
-             {" 3.4.5.6", NONE},     {"\t3.4.5.6", NONE},   {"3. 4.5.6", NONE},
-             {".1.2.3", NONE},       {".", NONE},           {"1..2", NONE},
-             {"1.2.3.", NONE},       {"a", NONE},           {"1.1.1.0x", NONE},
-             {"1.2.3.0a", NONE},     {"1.1.1.0o10", NONE},  {"1.1.1.0b10", NONE},
-             {"1.1.1.-2", NONE},     {"[0.1.2.3]", NONE},   {"1234BEEF", NONE},
-             {"1.2.3.08", NONE},     {"::1", NONE},         {":1", NONE},
-             {"::177.32.45.20", NONE}, {"2607:f0d0:1002:51::4", NONE},
-             {"127.127.127.255:123", NONE}, {"1.2.3\x01", NONE}, {"www.google.com", NONE}});
+  expectAll({{"1.2.3. 4", NONE},
+             {"3.4.5.6.7", NONE},
+             {"3.4.5.6. 7", NONE},
+             {" 3.4.5.6", NONE},
+             {"\t3.4.5.6", NONE},
+             {"3. 4.5.6", NONE},
+             {".1.2.3", NONE},
+             {".", NONE},
+             {"1..2", NONE},
+             {"1.2.3.", NONE},
+             {"a", NONE},
+             {"1.1.1.0x", NONE},
+             {"1.2.3.0a", NONE},
+             {"1.1.1.0o10", NONE},
+             {"1.1.1.0b10", NONE},
+             {"1.1.1.-2", NONE},
+             {"[0.1.2.3]", NONE},
+             {"1234BEEF", NONE},
+             {"1.2.3.08", NONE},
+             {"::1", NONE},
+             {":1", NONE},
+             {"::177.32.45.20", NONE},
+             {"2607:f0d0:1002:51::4", NONE},
+             {"127.127.127.255:123", NONE},
+             {"1.2.3\x01", NONE},
+             {"www.google.com", NONE}});
 }
 
 TEST(InetAddrRefused, PartsOutOfRange) {
