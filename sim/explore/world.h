@@ -98,6 +98,9 @@ struct Draft {
   // Later additions draw from a stream of their own, so that the worlds
   // made before them stay as they were, apart from the added keys.
   Rng more{0};
+  // The device's timings and switch points: a stream of their own again,
+  // split from `more` when the radio is drawn.
+  Rng timing{0};
   Toml t;
   bool hostile = false;
   std::vector<Net> nets;       // the radio's networks, decided first

@@ -38,6 +38,13 @@ void ipAdapters(Draft& d) {
   const int associated = d.associated;
   t.table("ip");
   t.strs("dns", {"10.20.0.1"});
+  // The device's time for lookups, leases and renewals, now and then other
+  // than the defaults: instant, slow, slower than the sweep waits.
+  Rng& timing = d.timing;
+  if (timing.percent(30)) t.num("lookup_ms", timing.pick<int64_t>({0, 5, 40, 300, 1500, 2500}));
+  if (timing.percent(15)) t.num("lookup_timeout_ms", timing.range(500, 20000));
+  if (timing.percent(20)) t.num("lease_ms", timing.range(0, 4000));
+  if (timing.percent(15)) t.num("renew_ms", timing.range(0, 3000));
   if (hostile) {
     if (r.percent(10)) d.someFaults(FaultCall::AdaptersInfo, 20);
     if (r.percent(10)) d.someFaults(FaultCall::NetworkParams, 20);
@@ -112,6 +119,9 @@ int ipLease(Draft& d, const IpNet& x, const std::string& gateway) {
   const bool hostile = d.hostile;
   t.array("ip.network");
   t.str("ssid", x.ssid);
+  Rng& timing = d.timing;
+  if (timing.percent(20)) t.str("name_server", timing.pick({"route", "answers", "silent"}));
+  if (timing.percent(10)) t.num("lease_ms", timing.range(0, 5000));
   const Subnet& s = x.subnet;
   int lease = x.sweep ? int(r.range(1, 3)) : (r.percent(65) ? 0 : int(r.range(1, 3)));
   switch (lease) {
@@ -187,6 +197,7 @@ void ipRenewals(Draft& d, const IpNet& x, const std::string& gateway, int lease)
     }
     t.array("ip.network.renewal");
     t.str("result", "valid");
+    if (d.timing.percent(10)) t.num("ms", d.timing.range(0, 5000));
     t.num("poll", r.range(1, 8));
     t.str("address", dotted(s.host(uint32_t(r.range(2, 254)))));
     t.str("mask", s.mask());

@@ -80,6 +80,10 @@ void radioSection(Draft& d) {
   const bool hostile = d.hostile;
   std::vector<Net>& nets = d.nets;
   t.table("radio");
+  d.timing = Rng{d.more.s ^ 0x9E3779B97F4A7C15ull};
+  d.timing.next();
+  // A scan that takes longer than the program waits for it, now and then.
+  if (d.timing.percent(15)) t.num("scan_ms", d.timing.range(200, 6000));
   int& associated = d.associated;
   associated = !nets.empty() && r.percent(35) ? int(r.range(0, int64_t(nets.size()) - 1)) : -1;
   if (associated >= 0) t.str("associated", hexBssid(nets[size_t(associated)].bssid, ':', false));

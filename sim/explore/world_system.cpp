@@ -40,9 +40,18 @@ void systemSection(Draft& d) {
   if (!commandLine.empty()) t.str("command_line", commandLine);
   // Other interleavings: threads give way when they release a lock others
   // wait for (the console's, while sweep probes write).
-  if (r.percent(50)) {
+  const bool preempt = r.percent(50);
+  if (preempt) {
     t.num("preempt", r.range(10, 90));
     t.num("preempt_seed", int64_t(r.next() >> 1));
+  }
+  // Switch points at every request, with a seed of their own when the
+  // preemption drew none (a stream split from `more`, which stays put).
+  Rng switches{d.more.s ^ 0xC2B2AE3D27D4EB4Full};
+  switches.next();
+  if (switches.percent(20)) {
+    t.num("switch_points", switches.range(1, 60));
+    if (!preempt) t.num("preempt_seed", int64_t(switches.next() >> 1));
   }
   const bool noTemp = r.percent(4);
   if (noTemp) t.flag("temp_folder", false);

@@ -88,6 +88,11 @@ struct Model {
   std::vector<NetworkIp> ipNetworks;
   std::vector<int> failEcho;
   int contextFiller = 0;  // addresses the stack numbered before the WLAN adapter's
+  // How long each name lookup takes ([ip] lookup_ms): 0 unless a sweep's
+  // count of unfinished probes needs lookups that long; fixed by the
+  // first sweep placed.
+  long lookupMs = 0;
+  bool lookupFixed = false;
   // What the log left open and the value taken for it, one sentence each.
   std::vector<std::string> choices;
   std::vector<std::pair<size_t, std::string>> inferred;  // from which line, what

@@ -10,6 +10,10 @@ namespace {
 constexpr int SWEEP_DOTS = 31;  // 30 host octets and the line's end
 constexpr int SUBNETS = 32;     // probes per dot, 1 ms apart
 constexpr long ECHO_TIMEOUT = 1000;
+constexpr long SWEEP_PROBES = 960;
+// From the first launch: the last launch's gap ends at 960, then the
+// 2000 ms settle; the sweep closes at 2960.
+constexpr long SWEEP_CLOSES = SWEEP_PROBES + 2000;
 
 // The probe's launch, in ms after the first dot, for 192.168.S.H; -1 when
 // the sweep does not probe it.
@@ -31,9 +35,28 @@ std::string target(int launch) {
   return "192.168." + std::to_string(s) + "." + std::to_string(h);
 }
 
-// When the probe's launch can put its answer at `at` (within the echo's
-// time-out and after the launch).
-bool fits(long launch, long at) { return launch >= 0 && at > launch && at - launch < ECHO_TIMEOUT; }
+// When the probe's launch can put its answer at `at`: its echo leaves
+// after the lookup (lookup ms) and the answer comes within the time-out.
+bool fits(long launch, long lookup, long at) {
+  return launch >= 0 && at > launch + lookup && at - launch - lookup < ECHO_TIMEOUT;
+}
+
+// Probes not ended when the sweep closes, with lookups of `lookup` ms: an
+// unanswered probe ends at its launch + lookup + the time-out (the sweep's
+// own wake at the same time comes first), an answering one when its answer
+// shows, before the close.
+long unfinished(long lookup, long answering) {
+  long first = std::max(0L, SWEEP_CLOSES - ECHO_TIMEOUT - lookup);
+  return std::max(0L, SWEEP_PROBES - first - answering);
+}
+
+// The lookup time that leaves `count` probes unfinished with `answering`
+// answers printed after the dots (who all ended in time); -1: none does.
+long lookupFor(long count, long answering) {
+  for (long l = 0; l <= SWEEP_CLOSES; l++)
+    if (unfinished(l, answering) == count) return l;
+  return -1;
+}
 
 // Picks round trips that put each answer after the dots it follows, in the
 // order the log shows them. An answer from an address the sweep does not
@@ -41,23 +64,24 @@ bool fits(long launch, long at) { return launch >= 0 && at > launch && at - laun
 // window whose reply names it.
 bool placeAnswers(Cursor& c, RunTrack& t, const std::vector<Answer>& answers) {
   long last = -1;
+  const long lookup = c.m.lookupMs;
   NetworkIp& n = c.m.ipNetworks[size_t(t.cur)];
   for (const Answer& a : answers) {
     long from = long(a.dotsBefore - 1) * SUBNETS, to = long(a.dotsBefore) * SUBNETS;
-    if (a.dotsBefore == SWEEP_DOTS) to = from + ECHO_TIMEOUT + 1000;
+    if (a.dotsBefore == SWEEP_DOTS) to = SWEEP_CLOSES;
     int b[4];
     char tail;
     long launch = -1;
     if (std::sscanf(a.address.c_str(), "%d.%d.%d.%d%c", &b[0], &b[1], &b[2], &b[3], &tail) == 4 &&
         b[0] == 192 && b[1] == 168)
       launch = launchOf(b[2], b[3]);
-    long at = std::max(std::max(launch + 1, from + 1), last + 1);
+    long at = std::max(std::max(launch + lookup + 1, from + 1), last + 1);
     std::string probed = a.address, from_;
     bool taken = false;
     for (const EchoHost& h : n.hosts) taken |= h.address == a.address;
-    if (taken || at >= to || !fits(launch, at)) {
-      at = std::max(from + 1, last + 1);
-      launch = std::min(at - 1, long(SWEEP_DOTS - 1) * SUBNETS - 1);
+    if (taken || at >= to || !fits(launch, lookup, at)) {
+      at = std::max(std::max(from + 1, last + 1), lookup + 1);
+      launch = std::min(at - lookup - 1, long(SWEEP_DOTS - 1) * SUBNETS - 1);
       for (bool used = true; used && launch >= 0; launch -= used) {
         used = false;
         for (const EchoHost& h : n.hosts) used |= h.address == target(int(launch));
@@ -66,14 +90,14 @@ bool placeAnswers(Cursor& c, RunTrack& t, const std::vector<Answer>& answers) {
       c.m.choices.push_back("the sweep answer from " + a.address + " made by the probe of " +
                             probed);
     }
-    if (at >= to || !fits(launch, at)) {
+    if (at >= to || !fits(launch, lookup, at)) {
       notMadeAgain(c.m, a.line,
                    "the sweep answer from " + a.address + " cannot come where it shows");
       continue;
     }
     last = at;
     t.echoes.back().ok = true;
-    n.hosts.push_back({probed, from_, at - launch});
+    n.hosts.push_back({probed, from_, at - launch - lookup});
   }
   return true;
 }
@@ -103,13 +127,28 @@ bool readSweep(Cursor& c, RunTrack& t) {
   if (t.cur < 0) return fail(c, "a sweep while on no network");
   std::vector<Answer> answers;
   int dots = 0;
-  while (dots < SWEEP_DOTS || (!c.done() && startsWith(c.peek(), "1.0  "))) {
+  bool notProbed = false;
+  int started = int(SWEEP_PROBES);
+  // The dots with answers between them; after the last, answers may come on
+  // either side of the count of probes not started.
+  while (dots < SWEEP_DOTS || (!c.done() && (startsWith(c.peek(), "1.0  ") ||
+                                             startsWith(c.peek(), "     Not probed: ")))) {
     if (c.done()) return fail(c, "the log ends inside the sweep");
     const std::string& l = c.peek();
+    std::string address, rest;
+    if (dots == SWEEP_DOTS && !notProbed && after(l, "     Not probed: ", rest)) {
+      long long n;
+      if (!wholeNumber(rest.substr(0, rest.find(' ')), n) || n < 0 || n > SWEEP_PROBES)
+        return fail(c, "not a count");
+      notProbed = true;
+      started = int(SWEEP_PROBES - n);
+      notMadeAgain(c, "probes that could not be started");
+      c.at++;
+      continue;
+    }
     size_t k = 0;
     while (k < l.size() && l[k] == '.') k++;
     dots += int(k);
-    std::string address;
     if (k == l.size() && dots == SWEEP_DOTS) {
     } else if (after(l.substr(k), "1.0  ", address) && dots >= 1 && dots <= SWEEP_DOTS) {
       answers.push_back({address, dots, c.at + 1});
@@ -118,15 +157,31 @@ bool readSweep(Cursor& c, RunTrack& t) {
     }
     c.at++;
   }
-  t.echoes.push_back({EchoEvent::Sweep, t.cur, false, 960});
+  t.echoes.push_back({EchoEvent::Sweep, t.cur, false, started});
+  // Probes still under way when the sweep closed: only lookups long enough
+  // leave any, and then every answer shows after the dots.
   std::string rest;
-  if (!c.done() && after(c.peek(), "     Not probed: ", rest)) {
+  long count = 0;
+  if (!c.done() && after(c.peek(), "     Probes unfinished: ", rest)) {
     long long n;
-    if (!wholeNumber(rest.substr(0, rest.find(' ')), n)) return fail(c, "not a count");
-    t.echoes.back().count = 960 - int(n);
-    notMadeAgain(c, "probes that could not be started");
-    c.at++;
+    if (!wholeNumber(rest.substr(0, rest.find(' ')), n) || n < 1 || n > SWEEP_PROBES)
+      return fail(c, "not a count");
+    count = long(n);
   }
+  bool afterDots = true;
+  for (const Answer& a : answers) afterDots &= a.dotsBefore == SWEEP_DOTS;
+  long lookup = count ? lookupFor(count, long(answers.size())) : 0;
+  if ((count && (notProbed || !afterDots || lookup < 0)) ||
+      (c.m.lookupFixed && c.m.lookupMs != lookup)) {
+    notMadeAgain(c, "the count of probes unfinished when the sweep closed");
+  } else if (!c.m.lookupFixed) {
+    c.m.lookupMs = lookup;
+    if (lookup)
+      c.m.choices.push_back("lookup_ms = " + std::to_string(lookup) + ": leaves " +
+                            std::to_string(count) + " probes unfinished when the sweep closes");
+  }
+  c.m.lookupFixed = true;
+  if (count) c.at++;
   if (!placeAnswers(c, t, answers) || c.done()) return fail(c, "the log ends inside the sweep");
   if (c.peek() == "     IP Address Deletetion failed.") {
     notMadeAgain(c, "the sweep's address could not be deleted");

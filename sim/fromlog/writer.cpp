@@ -132,7 +132,7 @@ void renewal(std::string& o, const Renewal& r) {
 }
 
 void ipNetwork(std::string& o, const NetworkIp& n) {
-  o += "\n[[ip.network]]\nssid = " + quoted(n.ssid) + "\n";
+  o += "\n[[ip.network]]\nssid = " + quoted(n.ssid) + "\nname_server = \"answers\"\n";
   if (!n.leaseKnown) o += "# No address was seen after joining: no DHCP answer chosen.\n";
   if (!n.address.empty()) {
     o += "address = " + quoted(n.address) + "\nmask = " + quoted(n.mask) + "\n";
@@ -166,6 +166,10 @@ std::string writeScenario(const Model& m) {
   if (m.noRun) return o;
   radio(o, m);
   o += "\n[ip]\n";
+  o += "# Lookups and leases take no device time the log shows: every name server\n"
+       "# answers (name_server below), in lookup_ms, and a lease is there once\n"
+       "# the join holds.\n";
+  o += "lookup_ms = " + std::to_string(m.lookupMs) + "\nlease_ms = 0\n";
   if (!m.dnsNoNetwork.empty()) o += "dns = " + list(m.dnsNoNetwork) + "\n";
   if (!m.failEcho.empty()) {
     o += "# Echoes the log shows unanswered on networks where the same host answers:\n";

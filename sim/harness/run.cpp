@@ -15,6 +15,7 @@
 #include "scenario/fault.h"
 #include "scenario/world.h"
 #include "screen/winsys.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -78,6 +79,8 @@ RunOutcome runOnce(const RunSetup& setup) {
   // The end-of-run record: what the run left behind, and the faults the
   // scenario switched on that never fired. An interrupted run's trace ends
   // with the record saying so instead.
+  if (!out.interrupted && !out.hostFailure && world.system.switchPercent)
+    trace("sim.switches", {{"made", switchesMade()}});
   if (!out.interrupted && !out.hostFailure)
     trace("sim.end", {{"default_routes", defaultRoutesLeft()},
                       {"threads_peak", peakThreads()},

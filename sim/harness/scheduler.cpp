@@ -219,6 +219,7 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes) 
 Ms now() { return S.clock; }
 int currentThread() { return S.current ? S.current->id : 0; }
 bool inSimulation() { return S.current != nullptr; }
+bool mayGiveWay() { return S.current && S.current->state == State::Running; }
 
 void giveWay() {
   requireBaton();

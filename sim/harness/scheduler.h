@@ -62,6 +62,9 @@ int schedSpawn(const char* name, std::function<void()> body, size_t stackBytes);
 Ms now();
 int currentThread();  // 0 outside the simulation
 bool inSimulation();  // the calling thread is a simulated one
+// The caller is a simulated thread running its own code (not a scheduled
+// event run on its stack while it waits): it may give way here.
+bool mayGiveWay();
 void sleepUntil(Ms when, const char* what);
 // Gives way without waiting: the threads already ready to run go first,
 // then the caller, at the same virtual time. The one place where a thread

@@ -7,6 +7,7 @@
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/iphlp.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -62,6 +63,7 @@ std::vector<Item> gatewayItems(const LiveAdapter& a) {
 namespace plat {
 
 DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow(IpQuery::Adapters);
   uint32_t call = countCall(FaultCall::AdaptersInfo);
@@ -114,11 +116,11 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
 }
 
 DWORD getNetworkParams(FIXED_INFO* info, ULONG* size) {
+  sim::switchPoint();
   using namespace sim;
   ipNow();
   uint32_t call = countCall(FaultCall::NetworkParams);
-  const NetworkIp* n = currentNetwork();
-  const std::vector<uint32_t>& dns = n ? n->dns : world.ip.dns;
+  const std::vector<uint32_t>& dns = dnsServers();
   size_t extra = dns.size() > 1 ? dns.size() - 1 : 0;
   size_t needed = sizeof(FIXED_INFO) + extra * sizeof(IP_ADDR_STRING);
   DWORD answer = 0;

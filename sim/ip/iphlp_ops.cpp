@@ -8,6 +8,7 @@
 #include "ip/ipstack.h"
 #include "ip/ipv4.h"
 #include "platform/iphlp.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -22,6 +23,7 @@ Renewal renewalFor(int n) {
   if (net && !net->renewals.empty())
     return net->renewals[std::min<size_t>(size_t(n), net->renewals.size() - 1)];
   Renewal r;
+  r.ms = world.ip.timing.renewMs;
   if (net && net->address) {
     r.kind = Renewal::Valid;
     r.address = net->address;
@@ -38,6 +40,7 @@ Renewal renewalFor(int n) {
 namespace plat {
 
 DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, ULONG* instance) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   LiveAdapter* a = adapterByIndex(ifIndex);
@@ -64,6 +67,7 @@ DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, U
 }
 
 DWORD deleteIPAddress(ULONG context) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   DWORD answer = ERROR_INVALID_PARAMETER;
@@ -95,6 +99,7 @@ DWORD deleteIPAddress(ULONG context) {
 // missing or short block answers ERROR_INSUFFICIENT_BUFFER with the size
 // needed.
 DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow(IpQuery::Routes);
   uint32_t call = countCall(FaultCall::ForwardTable);
@@ -130,6 +135,7 @@ DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
 }
 
 DWORD deleteIpForwardEntry(MIB_IPFORWARDROW* route) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   DWORD answer = ERROR_NOT_FOUND;
@@ -155,6 +161,7 @@ DWORD deleteIpForwardEntry(MIB_IPFORWARDROW* route) {
 }
 
 DWORD getAdapterIndex(char16_t* adapterName, ULONG* index) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   std::u16string name;
@@ -176,6 +183,7 @@ DWORD getAdapterIndex(char16_t* adapterName, ULONG* index) {
 }
 
 DWORD ipReleaseAddress(IP_ADAPTER_INDEX_MAP* map) {
+  sim::switchPoint();
   using namespace sim;
   ipNow();
   LiveAdapter* a = map ? adapterByIndex(map->Index) : nullptr;
@@ -199,6 +207,7 @@ DWORD ipReleaseAddress(IP_ADAPTER_INDEX_MAP* map) {
 }
 
 DWORD ipRenewAddress(IP_ADAPTER_INDEX_MAP* map) {
+  sim::switchPoint();
   using namespace sim;
   IpState& s = ipNow();
   LiveAdapter* a = map ? adapterByIndex(map->Index) : nullptr;
@@ -224,11 +233,17 @@ DWORD ipRenewAddress(IP_ADAPTER_INDEX_MAP* map) {
       s.pending.active = false;
     }
   }
+  // The call blocks for the renewal's exchange (an unknown adapter is
+  // refused at once); the address it brings still shows at its poll,
+  // counted from the request.
+  Ms ms = a ? r.ms : 0;
   static const char* const kinds[] = {"valid", "apipa", "nothing", "refused"};
   trace("IpRenewAddress", {{"index", map ? map->Index : 0u},
                            {"result", a ? kinds[r.kind] : "none"},
                            {"poll", r.poll},
-                           {"answer", answer}});
+                           {"answer", answer},
+                           {"ms", ms}});
+  if (ms) sleepUntil(now() + ms, "a DHCP renewal");
   return answer;
 }
 

@@ -6,6 +6,7 @@
 #include "ip/ipv4.h"
 #include "platform/assert.h"
 #include "radio/radio_link.h"
+#include "scenario/world.h"
 
 namespace sim {
 namespace {
@@ -67,8 +68,11 @@ void initState() {
   state.joins = 0;
 }
 
-// A new join: a DHCP adapter takes the lease the network hands out.
+// A new join: a DHCP adapter drops what it held and holds 0.0.0.0 until the
+// network's lease arrives, lease_ms after the join (a network that hands
+// out no lease never sends one).
 void joined() {
+  state.lease.active = false;
   LiveAdapter* w = wlanAdapter();
   if (!w || !w->dhcp) return;
   const NetworkIp* n = currentNetwork();
@@ -76,17 +80,31 @@ void joined() {
   w->gateways.clear();
   w->dhcpServer = 0;
   w->leaseObtained = 0;
-  uint32_t gateway = 0;
+  setWlanDefaultRoute(0);
   if (n && n->address) {
-    w->addresses.push_back({*n->address, n->mask, newContext()});
-    if (n->gateway) w->gateways.push_back(gateway = *n->gateway);
-    w->dhcpServer = n->dhcpServer;
-    w->leaseObtained = n->leaseObtained;
+    state.lease.active = true;
+    state.lease.at = lastJoinAt() + n->leaseMs;
   }
+  trace("sim.dhcp", {{"event", "joined"},
+                     {"lease_at", state.lease.active ? state.lease.at : 0},
+                     {"address", "0.0.0.0"}});
+}
+
+// The lease handed out on joining, once its exchange is over.
+void applyDueLease() {
+  PendingLease& p = state.lease;
+  if (!p.active || now() < p.at) return;
+  p.active = false;
+  LiveAdapter* w = wlanAdapter();
+  const NetworkIp* n = currentNetwork();
+  if (!w || !n || !n->address) return;
+  w->addresses.push_back({*n->address, n->mask, newContext()});
+  uint32_t gateway = 0;
+  if (n->gateway) w->gateways.push_back(gateway = *n->gateway);
+  w->dhcpServer = n->dhcpServer;
+  w->leaseObtained = n->leaseObtained;
   setWlanDefaultRoute(gateway);
-  trace("sim.dhcp",
-        {{"event", "lease on join"},
-         {"address", w->addresses.empty() ? "0.0.0.0" : formatIpv4(w->addresses[0].address)}});
+  trace("sim.dhcp", {{"event", "lease on join"}, {"address", formatIpv4(*n->address)}});
 }
 
 void applyDueRenewal() {
@@ -168,6 +186,7 @@ IpState& ipNow(IpQuery query) {
     state.pending.active = false;
     joined();
   }
+  applyDueLease();
   applyDueRenewal();
   return state;
 }
@@ -204,16 +223,11 @@ void setWlanDefaultRoute(uint32_t gateway) {
   if (gateway) state.routes.push_back({0, 0, gateway, index, 1, false});
 }
 
-const EchoHost* echoAnswer(uint32_t destination) {
-  // The caller has brought the state up to date (one ipNow per IP call).
-  IpState& s = state;
+bool routedThroughWlan(uint32_t destination) {
+  IpState& s = ipNow();
   const NetworkIp* n = currentNetwork();
   LiveAdapter* w = wlanAdapter();
-  if (!n || !w) return nullptr;
-  const EchoHost* host = nullptr;
-  for (const EchoHost& h : n->hosts)
-    if (h.address == destination) host = &h;
-  if (!host) return nullptr;
+  if (!n || !w) return false;
   uint32_t net = n->subnetGiven ? n->subnet : n->address.value_or(0);
   uint32_t mask = n->subnetGiven ? n->subnetMask : n->mask;
   bool onNetwork = false;  // the adapter holds an address of the network's own subnet
@@ -223,18 +237,49 @@ const EchoHost* echoAnswer(uint32_t destination) {
     if ((net || mask) && inside(a.address, net, mask)) onNetwork = true;
     if (inside(destination, a.address, a.mask)) onLink = true;
   }
-  // A neighbour on a link one of the adapter's addresses covers answers
-  // directly; so does any host of the network once the adapter holds an
+  // A neighbour on a link one of the adapter's addresses covers is reached
+  // directly; so is any host of the network once the adapter holds an
   // address of it.
-  if (onLink) return host;
+  if (onLink) return true;
   bool local = (net || mask) && inside(destination, net, mask);
-  if (local) return onNetwork ? host : nullptr;
+  if (local) return onNetwork;
   // Beyond the network: a default route through a gateway of the network.
-  if (!onNetwork) return nullptr;
+  if (!onNetwork) return false;
   for (const LiveRoute& r : s.routes)
     if (r.destination == 0 && r.ifIndex == w->config->index && inside(r.nextHop, net, mask))
-      return host;
-  return nullptr;
+      return true;
+  return false;
+}
+
+const EchoHost* echoAnswer(uint32_t destination) {
+  const NetworkIp* n = currentNetwork();
+  if (!n) return nullptr;
+  const EchoHost* host = nullptr;
+  for (const EchoHost& h : n->hosts)
+    if (h.address == destination) host = &h;
+  return host && routedThroughWlan(destination) ? host : nullptr;
+}
+
+const std::vector<uint32_t>& dnsServers() {
+  const NetworkIp* n = currentNetwork();
+  return n ? n->dns : world.ip.dns;
+}
+
+Lookup lookupNow() {
+  ipNow();
+  const IpTiming& t = world.ip.timing;
+  const NetworkIp* n = currentNetwork();
+  NameServer kind = n ? n->nameServer : NameServer::Route;
+  if (kind == NameServer::Answers) return {Lookup::Answered, t.lookupMs};
+  const std::vector<uint32_t>& servers = dnsServers();
+  if (servers.empty()) return {Lookup::NoServer, 0};
+  if (kind == NameServer::Route) {
+    // The resolver asks the first server, and after its first time-out
+    // (1 s) all of them.
+    for (size_t i = 0; i < servers.size(); i++)
+      if (routedThroughWlan(servers[i])) return {Lookup::Answered, t.lookupMs + (i ? 1000u : 0u)};
+  }
+  return {Lookup::TimedOut, t.lookupTimeoutMs};
 }
 
 }  // namespace sim

@@ -57,6 +57,11 @@ struct Appearance {
   enum State { Waiting, Armed, Landed } state = Waiting;
 };
 
+struct PendingLease {
+  bool active = false;
+  Ms at = 0;  // when the DHCP exchange after the join is over
+};
+
 struct IpState {
   bool ready = false;
   std::vector<LiveAdapter> adapters;
@@ -65,6 +70,7 @@ struct IpState {
   uint32_t nextContext = 0x100;
   int renewals = 0;  // IpRenewAddress calls so far
   PendingRenewal pending;
+  PendingLease lease;
   std::vector<Appearance> appearances;
 };
 
@@ -82,9 +88,23 @@ uint32_t newContext();
 // Replaces the WLAN adapter's default routes by one through gateway (none
 // when gateway is 0).
 void setWlanDefaultRoute(uint32_t gateway);
+// Whether a packet to `destination` has a way out through the WLAN adapter
+// (only its link is modelled): on a link one of its addresses covers, on the
+// network's subnet while it holds an address there, or beyond it through a
+// default route via a gateway of the network.
+bool routedThroughWlan(uint32_t destination);
 // Whether an echo to `destination` through the current network is answered,
-// and by what (the caller has brought the state up to date with ipNow).
+// and by what.
 const EchoHost* echoAnswer(uint32_t destination);
+// The name servers the device holds now (GetNetworkParams reports them):
+// the current network's, else [ip].dns.
+const std::vector<uint32_t>& dnsServers();
+// What a lookup made now gets and how long it blocks.
+struct Lookup {
+  enum Outcome { NoServer, Answered, TimedOut } outcome;
+  Ms ms;
+};
+Lookup lookupNow();
 // The default routes the run leaves behind (for the trace's end record).
 int defaultRoutesLeft();
 

@@ -1,5 +1,7 @@
 // Address parsing and name lookup of the simulated handheld. Names resolve
-// through the network the adapter is on; lookups take no virtual time.
+// through the network the adapter is on, and a lookup blocks its thread as
+// long as the name server takes to answer (lookupNow: [ip] lookup_ms), or as
+// long as the resolver's time-outs when nobody answers (lookup_timeout_ms).
 #include <cstring>
 
 #include "harness/scheduler.h"
@@ -8,6 +10,7 @@
 #include "ip/ipv4.h"
 #include "platform/core.h"
 #include "platform/sockets.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -129,6 +132,26 @@ bool parseInetAddr(const char* text, uint32_t& out) {
   return true;
 }
 
+constexpr uint32_t WSAHOST_NOT_FOUND = 11001;
+// What the resolver leaves when no server answered in time: "a temporary
+// error during host name resolution".
+constexpr uint32_t WSATRY_AGAIN = 11002;
+
+// Blocks the lookup's thread for its device time; answers the error the
+// lookup ends with when no server answered (0: one did).
+uint32_t waitForNameServer(const Lookup& l) {
+  if (l.ms) sleepUntil(now() + l.ms, "a name lookup");
+  if (l.outcome == Lookup::TimedOut) return WSATRY_AGAIN;
+  if (l.outcome == Lookup::NoServer) return WSAHOST_NOT_FOUND;
+  return 0;
+}
+
+const char* outcomeName(const Lookup& l) {
+  return l.outcome == Lookup::Answered   ? "answered"
+         : l.outcome == Lookup::TimedOut ? "timed out"
+                                         : "no name server";
+}
+
 }  // namespace
 }  // namespace sim
 
@@ -147,57 +170,77 @@ uint32_t inetAddr(const char* text) {
 }
 
 hostent* getHostByName(const char* name) {
+  sim::switchPoint();
   using namespace sim;
-  ipNow();
   uint32_t call = countCall(FaultCall::HostByName);
   std::string n = name ? name : "";
+  Lookup lookup = lookupNow();
   const NetworkIp* net = currentNetwork();
   const NameEntry* found = nullptr;
-  if (net)
+  if (net && lookup.outcome == Lookup::Answered)
     for (const NameEntry& e : net->names)
       if (sameName(e.name, n)) found = &e;
   // An injected failure: the lookup itself fails (no answer from the name
-  // server), whatever names the network knows.
+  // server), whatever names the network knows, after the resolver's wait.
   if (const Fault* f = faultFires(FaultCall::HostByName, call)) {
-    trace("gethostbyname", {{"name", n}, {"found", false}, {"error", f->answer}});
+    Ms ms = world.ip.timing.lookupTimeoutMs;
+    trace("gethostbyname", {{"name", n}, {"found", false}, {"error", f->answer}, {"ms", ms}});
+    sleepUntil(now() + ms, "a name lookup");
     setLastError(f->answer);
     return nullptr;
   }
   if (found && found->addressLength != 4)
-    trace("gethostbyname", {{"name", n}, {"found", true}, {"length", found->addressLength}});
+    trace("gethostbyname", {{"name", n},
+                            {"found", true},
+                            {"length", found->addressLength},
+                            {"server", outcomeName(lookup)},
+                            {"ms", lookup.ms}});
   else
-    trace("gethostbyname", {{"name", n}, {"found", found != nullptr}});
+    trace("gethostbyname", {{"name", n},
+                            {"found", found != nullptr},
+                            {"server", outcomeName(lookup)},
+                            {"ms", lookup.ms}});
+  uint32_t error = waitForNameServer(lookup);
   if (!found) {
-    setLastError(11001);  // WSAHOST_NOT_FOUND
+    setLastError(error ? error : WSAHOST_NOT_FOUND);
     return nullptr;
   }
   return answer(found->name, found->addresses, found->addressLength);
 }
 
 hostent* getHostByAddr(const char* address, int length, int type) {
+  sim::switchPoint();
   using namespace sim;
-  ipNow();
   uint32_t call = countCall(FaultCall::HostByAddr);
   if (!address || length != 4 || type != AF_INET) {
+    ipNow();
     setLastError(10014);  // WSAEFAULT
     return nullptr;
   }
   uint32_t a;
   std::memcpy(&a, address, 4);
   a = fromNetwork(a);
+  Lookup lookup = lookupNow();
   const NetworkIp* net = currentNetwork();
   const ReverseEntry* found = nullptr;
-  if (net)
+  if (net && lookup.outcome == Lookup::Answered)
     for (const ReverseEntry& e : net->reverse)
       if (e.address == a) found = &e;
   if (const Fault* f = faultFires(FaultCall::HostByAddr, call)) {
-    trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", false}, {"error", f->answer}});
+    Ms ms = world.ip.timing.lookupTimeoutMs;
+    trace("gethostbyaddr",
+          {{"address", formatIpv4(a)}, {"found", false}, {"error", f->answer}, {"ms", ms}});
+    sleepUntil(now() + ms, "a name lookup");
     setLastError(f->answer);
     return nullptr;
   }
-  trace("gethostbyaddr", {{"address", formatIpv4(a)}, {"found", found != nullptr}});
+  trace("gethostbyaddr", {{"address", formatIpv4(a)},
+                          {"found", found != nullptr},
+                          {"server", outcomeName(lookup)},
+                          {"ms", lookup.ms}});
+  uint32_t error = waitForNameServer(lookup);
   if (!found) {
-    setLastError(11001);
+    setLastError(error ? error : WSAHOST_NOT_FOUND);
     return nullptr;
   }
   return answer(found->name, found->addresses, found->addressLength);

@@ -9,6 +9,7 @@
 #include "platform/core.h"
 #include "radio/driver.h"
 #include "scenario/world.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -123,6 +124,7 @@ namespace plat {
 
 HANDLE createFile(const char16_t* name, DWORD, DWORD, void*, DWORD disposition, DWORD flags,
                   HANDLE) {
+  sim::switchPoint();
   std::u16string n(name ? name : u"");
   bool device = n == u"UIO1:";
   const sim::Fault* fault = device ? sim::nextCallFails(sim::FaultCall::DriverOpen) : nullptr;
@@ -137,6 +139,7 @@ HANDLE createFile(const char16_t* name, DWORD, DWORD, void*, DWORD disposition, 
 
 BOOL deviceIoControl(HANDLE device, DWORD code, void* in, DWORD inBytes, void* out, DWORD outBytes,
                      DWORD* returned, void*) {
+  sim::switchPoint();
   if (returned) *returned = 0;
   if (device != sim::DEVICE) return sim::fail(6);  // ERROR_INVALID_HANDLE
   auto* i = static_cast<uint8_t*>(in);

@@ -33,6 +33,7 @@ void settle() {
     w.associated = w.joining;
     w.joining = -1;
     w.joins++;
+    w.joinedAt = w.joinAt;
   }
 }
 
@@ -49,14 +50,27 @@ std::string latin1(const uint8_t* bytes, size_t n) {
   return utf8(w);
 }
 
-// The scan list as the driver builds it: every listed network, each record
-// its published size plus its extra bytes long.
+// When, after a scan request, the scan reaches a network's channel: the
+// 2.4 GHz band (2412-2484 MHz) in frequency order over the first half of
+// the scan, the 5 GHz band (5150-5850 MHz) over the second; a DSConfig in
+// neither (a driver's odd unit) is reached at the scan's end.
+uint64_t scanReaches(const RadioNetwork& n, uint32_t scanMs) {
+  const uint64_t f = n.dsConfig, half = scanMs / 2;
+  if (f >= 2412000 && f <= 2484000) return half * (f - 2412000 + 1000) / (2484000 - 2412000 + 1000);
+  if (f >= 5150000 && f <= 5850000) return half + half * (f - 5150000) / (5850000 - 5150000);
+  return scanMs;
+}
+
+// The scan list as the driver builds it: every listed network the scan has
+// reached (before the first scan request, the driver's list holds them
+// all), each record its published size plus its extra bytes long.
 std::vector<uint8_t> scanList(uint32_t& listed) {
   const RadioWorld& w = world.radio;
   std::vector<uint8_t> list(plat::BSSID_LIST_HEADER, 0);
   listed = 0;
   for (const RadioNetwork& n : w.networks) {
     if (!n.listed) continue;
+    if (w.scanning && now() < w.scanAt + scanReaches(n, w.scanMs)) continue;
     listed++;
     plat::NDIS_WLAN_BSSID r{};
     size_t size = sizeof r + n.extraBytes;
@@ -181,6 +195,11 @@ bool radioOid(const Binding&, OidRequest& r) {
     case plat::OID_802_11_BSSID_LIST_SCAN:
       known = r.set;
       ok = known;
+      // A new scan starts the list afresh; a refused one changes nothing.
+      if (known && !refusal) {
+        world.radio.scanning = true;
+        world.radio.scanAt = now();
+      }
       break;
     case plat::OID_802_11_BSSID_LIST:
       known = !r.set;
@@ -235,6 +254,11 @@ const std::string* associatedSsid() {
 uint64_t joinCount() {
   settle();
   return world.radio.joins;
+}
+
+uint64_t lastJoinAt() {
+  settle();
+  return world.radio.joinedAt;
 }
 
 }  // namespace sim

@@ -10,5 +10,7 @@ const std::string* associatedSsid();
 // Counts the joins completed since the start; it changes whenever the
 // adapter has joined a network anew.
 uint64_t joinCount();
+// The virtual time at which the last completed join held.
+uint64_t lastJoinAt();
 
 }  // namespace sim

@@ -10,6 +10,8 @@ namespace {
 constexpr uint32_t CLASS_C_MASK = 0xFFFFFF00;   // 255.255.255.0
 constexpr uint32_t APIPA_ADDRESS = 0xA9FE1711;  // 169.254.23.17
 constexpr uint32_t APIPA_MASK = 0xFFFF0000;     // 255.255.0.0
+// The longest a scenario may make one request block: ten minutes.
+constexpr int64_t MAX_BLOCK_MS = 600000;
 constexpr const char* ADDRESS_FORMAT = "must be a dotted IPv4 address like 192.168.1.1";
 
 // A dotted address, parsed; absent: fallback.
@@ -147,7 +149,7 @@ void loadHosts(Section& n, NetworkIp& x) {
   }
 }
 
-void loadRenewals(Section& n, NetworkIp& x) {
+void loadRenewals(Section& n, NetworkIp& x, const IpTiming& t) {
   for (Section& r : n.tables("renewal")) {
     Renewal e;
     std::string kind = r.text("result", "valid");
@@ -167,6 +169,7 @@ void loadRenewals(Section& n, NetworkIp& x) {
     e.mask = address(r, "mask", apipa ? APIPA_MASK : x.mask);
     e.gateway = optionalAddress(r, "gateway", valid ? x.gateway : std::nullopt);
     e.error = uint32_t(r.integer("error", 1231, 1, UINT32_MAX));
+    e.ms = uint32_t(r.integer("ms", t.renewMs, 0, MAX_BLOCK_MS));
     if (valid && !e.address) r.fail("address", "a valid renewal needs an address");
     r.done();
     x.renewals.push_back(e);
@@ -182,9 +185,19 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
   x.leaseObtained = seconds(n, "lease_obtained");
   loadSubnet(n, x);
   x.dns = n.has("dns") ? addresses(n, "dns") : w.dns;
+  std::string server = n.text("name_server", "route");
+  if (server == "route")
+    x.nameServer = NameServer::Route;
+  else if (server == "answers")
+    x.nameServer = NameServer::Answers;
+  else if (server == "silent")
+    x.nameServer = NameServer::Silent;
+  else
+    n.fail("name_server", "must be route, answers or silent");
+  x.leaseMs = uint32_t(n.integer("lease_ms", w.timing.leaseMs, 0, MAX_BLOCK_MS));
   loadHosts(n, x);
   x.releaseError = uint32_t(n.integer("release_error", 0, 0, UINT32_MAX));
-  loadRenewals(n, x);
+  loadRenewals(n, x, w.timing);
   n.done();
 }
 
@@ -192,6 +205,11 @@ void loadNetwork(Section& n, NetworkIp& x, const IpWorld& w) {
 
 void loadIp(Section& s, IpWorld& w, std::vector<Fault>& faults) {
   w.dns = addresses(s, "dns");
+  IpTiming& t = w.timing;
+  t.lookupMs = uint32_t(s.integer("lookup_ms", t.lookupMs, 0, MAX_BLOCK_MS));
+  t.lookupTimeoutMs = uint32_t(s.integer("lookup_timeout_ms", t.lookupTimeoutMs, 0, MAX_BLOCK_MS));
+  t.leaseMs = uint32_t(s.integer("lease_ms", t.leaseMs, 0, MAX_BLOCK_MS));
+  t.renewMs = uint32_t(s.integer("renew_ms", t.renewMs, 0, MAX_BLOCK_MS));
   // Each call list, then its error code.
   const struct {
     FaultCall call;

@@ -36,6 +36,7 @@ void loadSystem(Section& s, SystemWorld& w, std::vector<Fault>& faults) {
     loadCallFaults(s, c, faultKind(c).answer, faults);
   w.preemptPercent = uint32_t(s.integer("preempt", 0, 0, 100));
   w.preemptSeed = uint64_t(s.integer("preempt_seed", 1, 0, INT64_MAX));
+  w.switchPercent = uint32_t(s.integer("switch_points", 0, 0, 100));
   Section m = s.table("messages");
   std::vector<std::string> codes = m.keys();
   if (codes.size() > MAX_TABLES) {

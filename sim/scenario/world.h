@@ -50,7 +50,10 @@ struct SystemWorld {
   // with this chance (percent), drawn from a stream seeded with
   // preemptSeed, so that other interleavings can be tried and replayed.
   uint32_t preemptPercent = 0;
-  uint64_t preemptSeed = 1;
+  uint64_t preemptSeed = 1;  // the run's seed: every seeded choice of the run
+  // Switch points: at every platform request the calling thread gives way
+  // with this chance (percent), drawn from the same stream.
+  uint32_t switchPercent = 0;
 };
 
 struct World {

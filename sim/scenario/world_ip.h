@@ -70,7 +70,16 @@ struct Renewal {
   uint32_t mask = 0xFFFFFF00;
   Address gateway;        // Valid: the gateway then held
   uint32_t error = 1231;  // Refused: IpRenewAddress's answer
+  uint32_t ms = 200;      // how long IpRenewAddress blocks (default: [ip] renew_ms)
 };
+
+// Whom a lookup on a network reaches. Route: the first of the network's
+// name servers to which the WLAN adapter has a route answers; none routed,
+// nobody answers; a device that holds no name server fails every lookup at
+// once. Answers: every lookup on the network is answered, whatever the
+// route and the servers held (a world the model of routes cannot say).
+// Silent: the servers are there but never answer.
+enum class NameServer : uint8_t { Route, Answers, Silent };
 
 // Per network (by SSID): what the WLAN adapter holds after joining it, and
 // what can be reached through it.
@@ -87,6 +96,9 @@ struct NetworkIp {
   uint32_t subnet = 0, subnetMask = 0;
   bool subnetGiven = false;
   std::vector<uint32_t> dns;  // default: [ip].dns
+  NameServer nameServer = NameServer::Route;
+  // The lease arrives this long after the join (default: [ip] lease_ms).
+  uint32_t leaseMs = 800;
   std::vector<EchoHost> hosts;
   std::vector<NameEntry> names;
   std::vector<ReverseEntry> reverse;
@@ -105,7 +117,24 @@ struct RouteEntry {
   int64_t appearsAt = -1;  // virtual ms at which the route appears; -1: from the start
 };
 
+// Device time of the IP stack's blocking requests, in ms, and where each
+// default comes from (docs/scenarios.md says the same).
+struct IpTiming {
+  // A lookup the name server answers, found or not: one query and its answer
+  // over the WLAN to a server on or near the network.
+  uint32_t lookupMs = 40;
+  // A lookup nobody answers: the resolver's time-outs of 1, 2, 2, 4 and 8 s
+  // between its retries, 17 s in all, before it gives up.
+  uint32_t lookupTimeoutMs = 17000;
+  // The DHCP exchange after a join (DISCOVER, OFFER, REQUEST, ACK with a
+  // server on the network, the server's offer delay included).
+  uint32_t leaseMs = 800;
+  // IpRenewAddress blocks for the renewal's REQUEST and ACK.
+  uint32_t renewMs = 200;
+};
+
 struct IpWorld {
+  IpTiming timing;
   std::vector<AdapterConfig> adapters;
   std::vector<uint32_t> dns;  // DNS servers while on no listed network
   std::vector<NetworkIp> networks;

@@ -36,12 +36,19 @@ struct RadioWorld {
   // careless (non-conforming) driver, it cuts the list and reports success.
   bool cutList = false;
   // Refused requests ([[radio.refuse]]) are faults (fault.h).
+  // How long a scan takes: after a scan request the list starts empty and
+  // each network enters it when the scan reaches its channel, the 2.4 GHz
+  // band in the first half of scanMs and the 5 GHz band in the second.
+  uint32_t scanMs = 2000;
 
   // The adapter's state; the scenario gives its start, the radio changes it.
-  int associated = -1;  // index into networks; -1: on no network
-  int joining = -1;     // the network of a join under way; -1: none
-  uint64_t joinAt = 0;  // virtual ms from which that join holds
-  uint64_t joins = 0;   // joins completed since the start
+  int associated = -1;    // index into networks; -1: on no network
+  int joining = -1;       // the network of a join under way; -1: none
+  uint64_t joinAt = 0;    // virtual ms from which that join holds
+  uint64_t joins = 0;     // joins completed since the start
+  uint64_t joinedAt = 0;  // virtual ms at which the last completed join held
+  bool scanning = false;  // a scan was requested: the list fills from scanAt
+  uint64_t scanAt = 0;
 };
 
 // The network the adapter is associated with now (a join under way that is

@@ -11,6 +11,7 @@
 #include "screen/font.h"
 #include "screen/winsys.h"
 #include "screen/winsys_state.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace ws {
@@ -170,6 +171,8 @@ using namespace sim::ws;
 HGDIOBJ getStockObject(int object) { return stock(object); }
 
 HDC beginPaint(HWND window, PAINTSTRUCT* paint) {
+  sim::switchPoint();
+  sim::switchPoint();
   Window* w = windowOf(window);
   if (!w || !paint) return nullptr;
   *paint = PAINTSTRUCT{};
@@ -193,6 +196,7 @@ HDC beginPaint(HWND window, PAINTSTRUCT* paint) {
 }
 
 BOOL endPaint(HWND window, const PAINTSTRUCT*) {
+  sim::switchPoint();
   Window* w = windowOf(window);
   if (!w || !w->painting) return 0;
   w->painting = false;
@@ -204,6 +208,7 @@ BOOL endPaint(HWND window, const PAINTSTRUCT*) {
 }
 
 int fillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  sim::switchPoint();
   Window* w = paintingWindow(dc);
   GdiObject* b = objectOf(brush);
   if (!w || !rect || !b || b->kind != GdiKind::Brush) return 0;
@@ -212,6 +217,7 @@ int fillRect(HDC dc, const RECT* rect, HBRUSH brush) {
 }
 
 int setBkMode(HDC dc, int mode) {
+  sim::switchPoint();
   Window* w = paintingWindow(dc);
   if (!w || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
   int was = w->dc.bkMode;
@@ -220,6 +226,7 @@ int setBkMode(HDC dc, int mode) {
 }
 
 HGDIOBJ selectObject(HDC dc, HGDIOBJ object) {
+  sim::switchPoint();
   Window* w = paintingWindow(dc);
   GdiObject* o = objectOf(object);
   // Only fonts are selected into this device's DCs; brushes go straight to
@@ -231,6 +238,7 @@ HGDIOBJ selectObject(HDC dc, HGDIOBJ object) {
 }
 
 COLORREF setTextColor(HDC dc, COLORREF color) {
+  sim::switchPoint();
   Window* w = paintingWindow(dc);
   if (!w) return 0xFFFFFFFF;  // CLR_INVALID
   COLORREF was = w->dc.textColor;
@@ -242,6 +250,7 @@ COLORREF setTextColor(HDC dc, COLORREF color) {
 // wrap. Lines end at CR LF, and at a CR or LF alone, as the device's
 // DrawText breaks them. Answers the height of the text drawn.
 int drawText(HDC dc, const char16_t* text, int count, RECT* rect, UINT format) {
+  sim::switchPoint();
   Window* w = paintingWindow(dc);
   if (!w || !text || !rect) return 0;
   int n = count < 0 ? int(std::char_traits<char16_t>::length(text)) : count;
@@ -282,6 +291,7 @@ int drawText(HDC dc, const char16_t* text, int count, RECT* rect, UINT format) {
 }
 
 HBRUSH createSolidBrush(COLORREF color) {
+  sim::switchPoint();
   trace("CreateSolidBrush", {{"color", hex32(color)}});
   return addObject({GdiKind::Brush, color & 0xFFFFFF, nullptr});
 }
@@ -290,6 +300,7 @@ HBRUSH createSolidBrush(COLORREF color) {
 // picks the size: positive is the cell height, negative the character
 // height, 0 the system font's size.
 HFONT createFontIndirect(const LOGFONT* font) {
+  sim::switchPoint();
   if (!font) return nullptr;
   // The face's ascent plus descent is 2384 units of its 2048-unit em.
   constexpr int CELL_UNITS = 2384, EM_UNITS = 2048;

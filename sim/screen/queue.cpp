@@ -12,6 +12,7 @@
 #include "harness/trace.h"
 #include "platform/core.h"
 #include "screen/winsys_state.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace ws {
@@ -123,6 +124,7 @@ using namespace sim::ws;
 // The window and message-range filters are not modelled: the program asks
 // for every message of its thread.
 BOOL getMessage(MSG* msg, HWND, UINT, UINT) {
+  sim::switchPoint();
   int thread = currentThread();
   Queue& q = queueOf(thread);
   for (;;) {
@@ -162,6 +164,8 @@ BOOL getMessage(MSG* msg, HWND, UINT, UINT) {
 BOOL translateMessage(const MSG*) { return 0; }  // no keyboard on this device
 
 LRESULT dispatchMessage(const MSG* msg) {
+  sim::switchPoint();
+  sim::switchPoint();
   Window* w = windowOf(msg->hwnd);
   if (msg->message != WM_PAINT) {
     if (msg->message == WM_LBUTTONDOWN || msg->message == WM_LBUTTONUP) {
@@ -179,6 +183,7 @@ LRESULT dispatchMessage(const MSG* msg) {
 }
 
 void postQuitMessage(int exitCode) {
+  sim::switchPoint();
   trace("PostQuitMessage", {{"code", exitCode}});
   Queue& q = queueOf(currentThread());
   q.quit = true;
@@ -188,6 +193,7 @@ void postQuitMessage(int exitCode) {
 // The whole window is marked, whatever the rectangle: the program repaints
 // all of it anyway.
 BOOL invalidateRect(HWND window, const RECT*, BOOL erase) {
+  sim::switchPoint();
   Window* w = windowOf(window);
   if (!w) return 0;
   w->invalid = true;
@@ -197,6 +203,7 @@ BOOL invalidateRect(HWND window, const RECT*, BOOL erase) {
 }
 
 BOOL updateWindow(HWND window) {
+  sim::switchPoint();
   Window* w = windowOf(window);
   if (!w) return 0;
   if (!w->visible || !w->invalid) return 1;
@@ -218,6 +225,7 @@ BOOL updateWindow(HWND window) {
 }
 
 uintptr_t setTimer(HWND window, uintptr_t id, UINT elapse, void* timerProc) {
+  sim::switchPoint();
   Window* w = windowOf(window);
   trace(
       "SetTimer",
@@ -241,6 +249,7 @@ uintptr_t setTimer(HWND window, uintptr_t id, UINT elapse, void* timerProc) {
 }
 
 BOOL killTimer(HWND window, uintptr_t id) {
+  sim::switchPoint();
   State& s = state();
   auto it = std::find_if(s.timers.begin(), s.timers.end(),
                          [&](const Timer& t) { return t.window == window && t.id == id; });

@@ -8,6 +8,7 @@
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "screen/winsys_state.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace ws {
@@ -98,6 +99,7 @@ using namespace sim;
 using namespace sim::ws;
 
 HWND findWindow(const char16_t* className, const char16_t* title) {
+  sim::switchPoint();
   Window* found = nullptr;
   for (auto& w : state().windows) {
     if (w->destroyed) continue;
@@ -112,6 +114,7 @@ HWND findWindow(const char16_t* className, const char16_t* title) {
 }
 
 BOOL setForegroundWindow(HWND window) {
+  sim::switchPoint();
   Window* w = windowOf(window);
   trace("SetForegroundWindow",
         {{"title", w ? utf8(w->title) : std::string()}, {"ok", w != nullptr}});
@@ -121,6 +124,7 @@ BOOL setForegroundWindow(HWND window) {
 }
 
 ATOM registerClass(const WNDCLASS* windowClass) {
+  sim::switchPoint();
   const char16_t* name =
       windowClass && windowClass->lpszClassName ? windowClass->lpszClassName : u"";
   bool valid = windowClass && windowClass->lpfnWndProc && name[0] && !findClass(name);
@@ -145,6 +149,7 @@ ATOM registerClass(const WNDCLASS* windowClass) {
 HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* title, DWORD style,
                     int x, int y, int width, int height, HWND parent, void* menu, HINSTANCE,
                     void*) {
+  sim::switchPoint();
   const WindowClass* c = className ? findClass(className) : nullptr;
   uint32_t call = countCall(FaultCall::CreateWindow);
   const Fault* fault = c ? faultFires(FaultCall::CreateWindow, call) : nullptr;
@@ -189,6 +194,7 @@ HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* ti
 }
 
 BOOL showWindow(HWND window, int showCommand) {
+  sim::switchPoint();
   Window* w = windowOf(window);
   trace("ShowWindow", {{"show", showCommand}, {"ok", w != nullptr}});
   if (!w) return 0;
@@ -202,6 +208,7 @@ BOOL showWindow(HWND window, int showCommand) {
 }
 
 BOOL destroyWindow(HWND window) {
+  sim::switchPoint();
   Window* w = windowOf(window);
   bool own = w && w->thread == currentThread();
   trace("DestroyWindow", {{"ok", own}});
@@ -221,6 +228,7 @@ BOOL destroyWindow(HWND window) {
 }
 
 LRESULT defWindowProc(HWND window, UINT message, WPARAM, LPARAM) {
+  sim::switchPoint();
   switch (message) {
     case WM_PAINT: {
       // Validates, so that WM_PAINT is not generated again and again.

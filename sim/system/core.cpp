@@ -13,6 +13,7 @@
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "system/services.h"
+#include "system/switch_point.h"
 
 namespace sim {
 
@@ -27,6 +28,7 @@ using namespace sim;
 // Every allocation is traced with its number and size, so that a scenario
 // can pick the one to fail (fail_allocations) by reading a trace.
 void* allocate(size_t bytes) {
+  sim::switchPoint();
   uint32_t n = 0;
   bool refuse = nextCallFails(FaultCall::Allocate, 0, &n) != nullptr;
   if (refuse) {
@@ -45,6 +47,7 @@ void* allocate(size_t bytes) {
 }
 
 void release(void* block) {
+  sim::switchPoint();
   if (block) host.liveBlocks--;
   std::free(block);
 }
@@ -53,6 +56,7 @@ DWORD getLastError() { return lastError; }
 void setLastError(DWORD code) { lastError = code; }
 
 void exitProcess(UINT code) {
+  sim::switchPoint();
   trace("ExitProcess", {{"code", code}});
   endProcess(int(code));
 }
@@ -60,6 +64,7 @@ void exitProcess(UINT code) {
 const char16_t* getCommandLine() { return world.system.commandLine.c_str(); }
 
 void outputDebugString(const char16_t* text) {
+  sim::switchPoint();
   std::u16string t(text);
   sim::host.debugText += t;
   if (sim::host.debugTap) sim::host.debugTap(text);

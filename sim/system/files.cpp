@@ -16,6 +16,7 @@
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "system/services.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -38,6 +39,7 @@ namespace plat {
 using namespace sim;
 
 FILEHANDLE fileOpen(const char16_t* path, const char* mode) {
+  sim::switchPoint();
   std::u16string p(path);
   bool inTemp = p.size() >= 6 && (p.compare(0, 6, u"\\Temp\\") == 0);
   FILE* f = nullptr;
@@ -56,6 +58,7 @@ FILEHANDLE fileOpen(const char16_t* path, const char* mode) {
 }
 
 size_t fileWrite(const void* data, size_t size, size_t count, FILEHANDLE file) {
+  sim::switchPoint();
   FILE* f = reinterpret_cast<FILE*>(file);
   size_t n = std::fwrite(data, size, count, f);
   if (n != count || std::fflush(f) != 0) hostCannot("write", openFiles[f], errno);
@@ -64,6 +67,7 @@ size_t fileWrite(const void* data, size_t size, size_t count, FILEHANDLE file) {
 }
 
 int fileClose(FILEHANDLE file) {
+  sim::switchPoint();
   trace("fclose", {});
   FILE* f = reinterpret_cast<FILE*>(file);
   std::string h = openFiles[f];

@@ -8,6 +8,7 @@
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "system/services.h"
+#include "system/switch_point.h"
 
 namespace plat {
 
@@ -15,6 +16,7 @@ using namespace sim;
 
 DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t** allocated, DWORD,
                     void*) {
+  sim::switchPoint();
   auto it = world.system.messages.find(messageId);
   trace("FormatMessage", {{"code", messageId}, {"found", it != world.system.messages.end()}});
   if (!(flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) || !allocated) {
@@ -37,6 +39,7 @@ DWORD formatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char16_t**
 }
 
 void localFree(void* block) {
+  sim::switchPoint();
   if (block) host.liveBlocks--;
   std::free(block);
 }

@@ -6,6 +6,7 @@
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "system/services.h"
+#include "system/switch_point.h"
 
 namespace plat {
 
@@ -15,6 +16,7 @@ using namespace sim;
 // to 0xFF map to one byte each, anything else to the default character.
 int wideCharToMultiByte(UINT, DWORD, const char16_t* src, int srcChars, char* dst, int dstBytes,
                         const char* defaultChar, BOOL* usedDefault) {
+  sim::switchPoint();
   uint32_t call = 0;
   // An injected failure is the one a real conversion gives most: the
   // output does not fit.
@@ -52,6 +54,7 @@ int wideCharToMultiByte(UINT, DWORD, const char16_t* src, int srcChars, char* ds
 }
 
 int multiByteToWideChar(UINT, DWORD, const char* src, int srcBytes, char16_t* dst, int dstChars) {
+  sim::switchPoint();
   if (!src || srcBytes < -1 || dstChars < 0) {
     lastError = ERROR_INVALID_PARAMETER;
     return 0;

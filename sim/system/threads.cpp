@@ -13,6 +13,7 @@
 #include "platform/core.h"
 #include "scenario/world.h"
 #include "system/services.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -29,20 +30,6 @@ static_assert(sizeof(SimCs) <= sizeof(plat::CRITICAL_SECTION));
 
 PerThread<char> ownerTag;  // its address names the calling thread
 
-// Whether a thread releasing a lock gives way now ([system] preempt). Only
-// the baton holder draws, so the stream is the same on every run.
-bool preemptNow() {
-  static uint64_t state = 0;
-  static bool seeded = false;
-  const SystemWorld& w = world.system;
-  if (w.preemptPercent == 0) return false;
-  if (!seeded) {
-    state = w.preemptSeed;
-    seeded = true;
-  }
-  return splitmix64(state) % 100 < w.preemptPercent;
-}
-
 }  // namespace
 }  // namespace sim
 
@@ -51,6 +38,7 @@ namespace plat {
 using namespace sim;
 
 HANDLE createThread(ThreadProc proc, void* param, size_t stackSize, DWORD* threadId) {
+  sim::switchPoint();
   const Fault* fault = nextCallFails(FaultCall::CreateThread);
   bool refuse =
       fault || (world.system.maxThreads && uint32_t(liveThreads()) >= world.system.maxThreads);
@@ -75,11 +63,13 @@ void exitThread(DWORD) { endThread(); }
 void sleep(DWORD ms) { sleepUntil(now() + ms, "Sleep"); }
 
 void initializeCriticalSection(CRITICAL_SECTION* cs) {
+  sim::switchPoint();
   std::memset(cs, 0, sizeof *cs);
   new (cs->opaque) SimCs{};
 }
 
 void enterCriticalSection(CRITICAL_SECTION* cs) {
+  sim::switchPoint();
   SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
   if (s->owner.load(std::memory_order_relaxed) == &ownerTag.get()) {
     s->depth++;
@@ -97,6 +87,7 @@ void enterCriticalSection(CRITICAL_SECTION* cs) {
 }
 
 void leaveCriticalSection(CRITICAL_SECTION* cs) {
+  sim::switchPoint();
   SimCs* s = std::launder(reinterpret_cast<SimCs*>(cs->opaque));
   // Releasing a lock the thread does not hold is undefined on the device
   // (the lock may open for a thread inside it, or stay held for ever); the

@@ -8,6 +8,7 @@
 #include "scenario/world.h"
 #include "system/calendar.h"
 #include "system/services.h"
+#include "system/switch_point.h"
 
 namespace sim {
 namespace {
@@ -41,6 +42,7 @@ namespace plat {
 using namespace sim;
 
 void getLocalTime(SYSTEMTIME* out) {
+  sim::switchPoint();
   const ClockWorld& c = world.clock;
   int64_t start = daysFromCivil(c.year, unsigned(c.month), unsigned(c.day)) * 86400000 +
                   (int64_t(c.hour) * 3600 + c.minute * 60 + c.second) * 1000;
@@ -48,6 +50,7 @@ void getLocalTime(SYSTEMTIME* out) {
 }
 
 DWORD getTimeZoneInformation(TIME_ZONE_INFORMATION* out) {
+  sim::switchPoint();
   std::memset(out, 0, sizeof *out);
   out->Bias = world.clock.bias;
   out->StandardBias = world.clock.standardBias;
@@ -56,6 +59,7 @@ DWORD getTimeZoneInformation(TIME_ZONE_INFORMATION* out) {
 }
 
 BOOL fileTimeToSystemTime(const FILETIME* in, SYSTEMTIME* out) {
+  sim::switchPoint();
   uint32_t n = 0;
   const Fault* fault = nextCallFails(FaultCall::FileTime, 0, &n);
   uint64_t ft = (uint64_t(in->dwHighDateTime) << 32) | in->dwLowDateTime;

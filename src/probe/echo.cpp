@@ -100,12 +100,19 @@ int testInternet() {
   return 1;
 }
 
-plat::DWORD QV_CALLBACK sweepProbeWorker(void* param) {
-  auto* target = static_cast<char16_t*>(param);
+namespace {
+
+// The open sweep (0: none) and its probes that have not ended; under the
+// console's line lock.
+int32_t openSweepNumber = 0;
+int32_t lastSweepNumber = 0;
+int32_t probesPending = 0;
+
+// Probes one sweep target: answers the replies (0 or 1) and fills reply,
+// or 0 when the target does not resolve.
+plat::DWORD probeTarget(const char16_t* target, plat::ICMP_ECHO_REPLY* reply) {
   char text[TARGET_BYTES];
-  bool converted = narrowTarget(target, text);
-  plat::release(target);
-  if (!converted) plat::exitThread(0);
+  if (!narrowTarget(target, text)) return 0;
   uint32_t address = plat::inetAddr(text);
   uint32_t parsed = address;
   // The reverse lookup is made whatever the parse gave.
@@ -114,19 +121,60 @@ plat::DWORD QV_CALLBACK sweepProbeWorker(void* param) {
     uint32_t a = hostEntryAddress(h);
     if (a != plat::INADDR_NONE) address = a;
   }
-  if (address == plat::INADDR_NONE) plat::exitThread(0);
+  if (address == plat::INADDR_NONE) return 0;
+  return sendEcho(address, ECHO_TTL, ECHO_TIMEOUT_MS, reply);
+}
 
-  plat::ICMP_ECHO_REPLY reply;
-  plat::DWORD replies = sendEcho(address, ECHO_TTL, ECHO_TIMEOUT_MS, &reply);
-  if (replies > 0 && reply.Status == 0) {
+}  // namespace
+
+int32_t openSweep() {
+  beginConsoleLine();
+  openSweepNumber = ++lastSweepNumber;
+  probesPending = 0;
+  endConsoleLine();
+  return openSweepNumber;
+}
+
+void probeStarting() {
+  beginConsoleLine();
+  probesPending++;
+  endConsoleLine();
+}
+
+void probeNotStarted() {
+  beginConsoleLine();
+  probesPending--;
+  endConsoleLine();
+}
+
+int32_t closeSweep() {
+  beginConsoleLine();
+  int32_t pending = probesPending;
+  openSweepNumber = 0;
+  probesPending = 0;
+  endConsoleLine();
+  return pending;
+}
+
+plat::DWORD QV_CALLBACK sweepProbeWorker(void* param) {
+  auto* target = static_cast<SweepTarget*>(param);
+  const int32_t sweep = target->sweep;
+  plat::ICMP_ECHO_REPLY reply{};
+  plat::DWORD replies = probeTarget(target->text, &reply);
+  plat::release(target);
+  // The two appends make one line: nobody else's text may land between.
+  // The line lock also keeps the sweep from closing while the line is
+  // written.
+  beginConsoleLine();
+  const bool open = sweep == openSweepNumber;
+  if (open) probesPending--;
+  if (open && replies > 0 && reply.Status == 0) {
     char16_t line[20];
-    // The two appends make one line: nobody else's text may land between.
-    beginConsoleLine();
     formatText(line, 20, u"%d.%d  ", int(replies), 0);
     appendText(line);
     formatAddress(line, 20, reply.Address);
     appendLine(line);
-    endConsoleLine();
   }
+  endConsoleLine();
   plat::exitThread(0);
 }

@@ -23,6 +23,27 @@ int32_t echoProbe(const char16_t* target, plat::DWORD ttl, plat::DWORD timeoutMs
 bool probeSucceeded(int32_t replies, const EchoResult& result);
 // The internet test: 1 when PUBLIC_TEST_ADDRESS answered.
 int testInternet();
-// Thread body of a sweep probe; param is the address text (wide), allocated
-// with plat::allocate by the sweep, and the worker releases it.
+// What a sweep hands each probe: its own copy of the address text (wide,
+// first, so the block reads as the text) and the sweep it belongs to.
+// Allocated with plat::allocate by the sweep; the worker releases it.
+constexpr int SWEEP_TARGET_CHARS = 16;  // "192.168.255.255" and its end
+struct SweepTarget {
+  char16_t text[SWEEP_TARGET_CHARS];
+  int32_t sweep;
+};
+// Thread body of a sweep probe; param is a SweepTarget.
 plat::DWORD QV_CALLBACK sweepProbeWorker(void* param);
+
+// The sweep's side of its probes. A probe prints its answer only while its
+// sweep is open: one that ends after the sweep has closed (a slow name
+// lookup, say) prints nothing, so no answer ever shows under a later
+// heading or inside another writer's line. openSweep answers the new
+// sweep's number; probeStarting counts a probe about to start (and
+// probeNotStarted takes it back when its thread could not be made);
+// closeSweep closes the sweep and answers how many of its probes had not
+// ended. All of it is kept under the console's line lock, which a probe
+// holds while it prints.
+int32_t openSweep();
+void probeStarting();
+void probeNotStarted();
+int32_t closeSweep();

@@ -15,7 +15,6 @@ constexpr unsigned TRY_PAUSE_MS = 300;
 constexpr unsigned LAUNCH_GAP_MS = 1;
 constexpr unsigned SWEEP_SETTLE_MS = 2000;
 constexpr unsigned RETRY_START_MS = 50;
-constexpr int TARGET_CHARS = 16;
 
 // The sweep's octet ranges: 1..15 then 240..254 for hosts, 0..15 then
 // 240..255 for subnets.
@@ -44,17 +43,20 @@ void stateLine() {
 // Starts one probe; a thread that cannot be started is tried once more
 // after a pause in which earlier probes can end. Answers false when the
 // address stays unprobed.
-bool startProbe(int subnet, int host) {
+bool startProbe(int32_t sweep, int subnet, int host) {
   for (int attempt = 0; attempt < 2; attempt++) {
-    auto* target = static_cast<char16_t*>(plat::allocate(TARGET_CHARS * sizeof(char16_t)));
+    auto* target = static_cast<SweepTarget*>(plat::allocate(sizeof(SweepTarget)));
     if (target) {
-      formatText(target, TARGET_CHARS, u"192.168.%d.%d", subnet, host);
+      formatText(target->text, SWEEP_TARGET_CHARS, u"192.168.%d.%d", subnet, host);
+      target->sweep = sweep;
+      probeStarting();
       plat::HANDLE thread =
           plat::createThread(sweepProbeWorker, target, PROBE_STACK_BYTES, nullptr);
       if (thread) {
         plat::closeHandle(thread);
         return true;
       }
+      probeNotStarted();
       plat::release(target);
     }
     plat::sleep(RETRY_START_MS);
@@ -87,11 +89,12 @@ void sweepSubnets() {
   appendLine(u"Cannot get a valid IP Address with DHCP.");
   appendLine(u"-Trying to find usual AP configurations...");
   runState.tempAddressContext = addTemporaryAddress("192.168.0.133", "255.255.0.0");
+  const int32_t sweep = openSweep();
   int unprobed = 0;
   for (int host = 1; host <= 254; host = nextOctet(host)) {
     appendText(u".");
     for (int subnet = 0; subnet <= 255; subnet = nextOctet(subnet)) {
-      if (!startProbe(subnet, host)) unprobed++;
+      if (!startProbe(sweep, subnet, host)) unprobed++;
       plat::sleep(LAUNCH_GAP_MS);
     }
   }
@@ -102,6 +105,13 @@ void sweepSubnets() {
     appendLine(runState.scratch);
   }
   plat::sleep(SWEEP_SETTLE_MS);
+  // Probes still under way (slow name lookups) can no longer report here:
+  // say how many, so that "no gateway" is not read as every host silent.
+  const int32_t unfinished = closeSweep();
+  if (unfinished > 0) {
+    FORMAT_SCRATCH(u"     Probes unfinished: %d addresses", unfinished);
+    appendLine(runState.scratch);
+  }
   deleteAddress(runState.tempAddressContext);
   deleteDefaultRoutes();
   appendLine(u"     No valid Internet gateway found.");

@@ -51,7 +51,7 @@ fault-add-address|0|yes|"call":"AddIPAddress","address":"192.168.0.133","mask":"
 fault-delete-address|0|yes|"call":"DeleteIPAddress","context":256,"answer":31|     IP Address Deletetion failed.
 fault-thread-start|0|yes|"call":"CreateThread","stack":65536,"ok":false|     Not probed: 1 addresses
 fault-max-threads|0|yes|"call":"CreateThread","stack":65536,"ok":false|     Not probed: 200 addresses
-fault-allocation-probe-target|0|yes|"call":"malloc","n":65,"bytes":32,"ok":false|     Not probed: 1 addresses
+fault-allocation-probe-target|0|yes|"call":"malloc","n":65,"bytes":36,"ok":false|     Not probed: 1 addresses
 recovery-route-table-fails|1|no|"call":"GetIpForwardTable","size":60,"rows":1,"answer":87|GetIpForwardTable Failed, ERROR 87
 fault-allocation-route-table|1|no|"call":"malloc","n":1024,"bytes":60,"ok":false|Malloc failed, Out of Memory!
 recovery-route-delete-fails|1|no|"call":"DeleteIpForwardEntry","destination":"0.0.0.0","next_hop":"192.168.9.1","if":9,"answer":31|Could not delete old gateway
