@@ -32,6 +32,14 @@ struct Query {
   plat::DWORD error, returned;
   std::vector<uint8_t> request;
 };
+// The adapter found (its test is a scan request) and that scan over, so that
+// the driver's list holds every network.
+bool adapterWithFullList() {
+  bool found = findWlanNic();
+  plat::sleep(SCAN_WAIT_MS);
+  return found;
+}
+
 Query listQuery(plat::DWORD size) {
   Query q{false, 0, 0, std::vector<uint8_t>(size, 0x5A)};
   plat::setLastError(0);
@@ -42,7 +50,7 @@ Query listQuery(plat::DWORD size) {
 
 TEST(ScanListTooLarge, ARefusalWithTheBytesTheRequestNeeds) {
   std::string failures = onSimulatedHandheld(world(""), [](SimChecks& c, const std::string&) {
-    c.check(findWlanNic(), "adapter found");
+    c.check(adapterWithFullList(), "adapter found");
     Query q = listQuery(SCAN_REQUEST_BYTES);
     c.check(!q.ok, "the query fails");
     c.equal(q.error, plat::ERROR_INSUFFICIENT_BUFFER, "last error");
@@ -62,7 +70,7 @@ TEST(ScanListTooLarge, ARefusalWithTheBytesTheRequestNeeds) {
 TEST(ScanListTooLarge, ACarelessDriverCutsItAndSaysOk) {
   std::string failures =
       onSimulatedHandheld(world("cut_list = true\n"), [](SimChecks& c, const std::string& path) {
-        c.check(findWlanNic(), "adapter found");
+        c.check(adapterWithFullList(), "adapter found");
         Query q = listQuery(SCAN_REQUEST_BYTES);
         c.check(q.ok, "the cut list is reported as a success");
         auto cut = tracedRequests(finishTrace(path), {"\"cut\":true"});
@@ -75,7 +83,7 @@ TEST(ScanListTooLarge, AnInjectedRefusalSaysNoSize) {
   std::string radio = "[[radio.refuse]]\noid = \"BSSID_LIST\"\nerror = 87\n";
   std::string scenario = world("") + radio;
   std::string failures = onSimulatedHandheld(scenario, [](SimChecks& c, const std::string&) {
-    c.check(findWlanNic(), "adapter found");
+    c.check(adapterWithFullList(), "adapter found");
     Query q = listQuery(SCAN_REQUEST_BYTES);
     c.check(!q.ok, "refused");
     c.equal(q.error, plat::DWORD(87), "the injected code");
