@@ -72,6 +72,9 @@ void ipAdapters(Draft& d) {
     t.num("index", 1);
     t.flag("dhcp", false);
     t.strs("gateways", {"10.20.0.1"});
+    // Sometimes plugged in during the run: it appears, and a refresh may
+    // find the list grown between its two calls.
+    if (d.more.percent(10)) t.num("appears_at", d.more.range(0, 40000));
     t.array("ip.adapter.address");
     t.str("address", "10.20.0.57");
   }
@@ -373,6 +376,18 @@ void ipSection(Draft& d) {
     t.str("next_hop", "10.20.0.254");
     t.num("if_index", 1);
     t.flag("delete_fails", true);
+  }
+  // A route that appears during the run (a default one is deleted with the
+  // others), at times that sometimes fall between the route table's calls.
+  if (d.more.percent(8)) {
+    t.array("ip.route");
+    if (!d.more.percent(30)) {
+      t.str("destination", "10.30.0.0");
+      t.str("mask", "255.255.0.0");
+    }
+    t.str("next_hop", "10.20.0.253");
+    t.num("if_index", 1);
+    t.num("appears_at", d.more.percent(50) ? d.more.range(0, 5000) : d.more.range(30000, 90000));
   }
 }
 

@@ -100,6 +100,9 @@ void radioSection(Draft& d) {
   if (associated >= 0) t.str("associated", hexBssid(nets[size_t(associated)].bssid, ':', false));
   if (hostile && r.percent(10)) t.num("bssid_error", 0);
   if (hostile && r.percent(4)) t.num("number_of_items", r.range(0, 50));
+  // A careless driver that cuts a list too large for the request and says
+  // it succeeded (crowded lists and large records then arrive in part).
+  if (d.more.percent(hostile ? 30 : 4)) t.flag("cut_list", true);
   for (size_t i = 0; i < nets.size(); i++) {
     Net& n = nets[i];
     t.array("radio.network");
@@ -142,7 +145,10 @@ void radioSection(Draft& d) {
     if (privacy)
       t.num("privacy", hostile && r.percent(20) ? int64_t(r.next() & 0xFFFFFFFF) | 1 : 1);
     if (mode) t.str("mode", mode == 1 ? "ibss" : "auto");
-    if (r.percent(10)) t.num("extra_bytes", r.range(1, 200));
+    if (r.percent(10))
+      t.num("extra_bytes", r.range(1, 200));
+    else if (d.more.percent(4))  // large records: the list may not fit the request
+      t.num("extra_bytes", d.more.range(1200, 3000));
     if (hostile && r.percent(3)) t.num("length", r.pick<int64_t>({0, 50, 103, 400}));
     // Off the scan list, now and then the very network the adapter is on.
     if (r.percent(int(i) == associated ? 20 : 3)) t.flag("listed", false);

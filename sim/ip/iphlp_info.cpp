@@ -65,7 +65,7 @@ namespace plat {
 DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size) {
   sim::switchPoint();
   using namespace sim;
-  IpState& s = ipNow();
+  IpState& s = ipNow(IpQuery::Adapters);
   uint32_t call = countCall(FaultCall::AdaptersInfo);
   DWORD answer = 0;
   size_t records = s.adapters.size(), extra = 0;

@@ -96,10 +96,17 @@ DWORD deleteIPAddress(ULONG context) {
   return answer;
 }
 
+// The route table. No size: ERROR_INVALID_PARAMETER. A table without any
+// route answers ERROR_NO_DATA (232) whatever the buffer (none, too small or
+// large enough), leaving the size as it was and writing nothing: the
+// platform documents ERROR_NO_DATA for "no routes present", and its other
+// tables (the ARP table) answer so to the sizing call itself. Otherwise a
+// missing or short block answers ERROR_INSUFFICIENT_BUFFER with the size
+// needed.
 DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
   sim::switchPoint();
   using namespace sim;
-  IpState& s = ipNow();
+  IpState& s = ipNow(IpQuery::Routes);
   uint32_t call = countCall(FaultCall::ForwardTable);
   size_t needed = offsetof(MIB_IPFORWARDTABLE, table) + s.routes.size() * sizeof(MIB_IPFORWARDROW);
   DWORD answer = 0;
@@ -107,6 +114,8 @@ DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL) {
     answer = ERROR_INVALID_PARAMETER;
   else if (const Fault* f = faultFires(FaultCall::ForwardTable, call))
     answer = f->answer;
+  else if (s.routes.empty())
+    answer = ERROR_NO_DATA;
   else if (!table || *size < needed) {
     *size = ULONG(needed);
     answer = ERROR_INSUFFICIENT_BUFFER;

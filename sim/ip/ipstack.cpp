@@ -36,30 +36,49 @@ std::vector<LiveAddress> ownAddresses(const AdapterConfig& c) {
   return v;
 }
 
+// An adapter as the scenario gives it, with the routes of its gateway and
+// addresses added to the table.
+LiveAdapter liveAdapter(const AdapterConfig& c) {
+  LiveAdapter a;
+  a.config = &c;
+  // An adapter that the program cannot reach (say a binding whose query
+  // fails) still counts: the radio is shared by every 802.11 binding.
+  a.wlan = wlanAdapterName(world.driver, c.name);
+  a.dhcp = c.dhcp;
+  a.addresses = ownAddresses(c);
+  a.gateways = c.gateways;
+  a.dhcpServer = c.dhcpServer;
+  a.leaseObtained = c.leaseObtained;
+  if (!a.gateways.empty()) state.routes.push_back({0, 0, a.gateways[0], c.index, 1, false});
+  for (const LiveAddress& x : a.addresses)
+    if (x.address)
+      state.routes.push_back({x.address & x.mask, x.mask, x.address, c.index, 1, false});
+  return a;
+}
+
+LiveRoute liveRoute(const RouteEntry& r) {
+  return {r.destination, r.mask, r.nextHop, r.ifIndex, r.metric, r.deleteFails};
+}
+
 void initState() {
   QV_ASSERT(!state.ready, "the stack starts once");
   state.ready = true;
   nameContexts();
   state.renewals.assign(world.ip.networks.size(), 0);
-  // An adapter that the program cannot reach (say a binding whose query
-  // fails) still counts: the radio is shared by every 802.11 binding.
-  for (const AdapterConfig& c : world.ip.adapters) {
-    LiveAdapter a;
-    a.config = &c;
-    a.wlan = wlanAdapterName(world.driver, c.name);
-    a.dhcp = c.dhcp;
-    a.addresses = ownAddresses(c);
-    a.gateways = c.gateways;
-    a.dhcpServer = c.dhcpServer;
-    a.leaseObtained = c.leaseObtained;
-    if (!a.gateways.empty()) state.routes.push_back({0, 0, a.gateways[0], c.index, 1, false});
-    for (const LiveAddress& x : a.addresses)
-      if (x.address)
-        state.routes.push_back({x.address & x.mask, x.mask, x.address, c.index, 1, false});
-    state.adapters.push_back(a);
+  for (size_t i = 0; i < world.ip.adapters.size(); i++) {
+    const AdapterConfig& c = world.ip.adapters[i];
+    if (c.appearsAt >= 0)
+      state.appearances.push_back({true, i});
+    else
+      state.adapters.push_back(liveAdapter(c));
   }
-  for (const RouteEntry& r : world.ip.routes)
-    state.routes.push_back({r.destination, r.mask, r.nextHop, r.ifIndex, r.metric, r.deleteFails});
+  for (size_t i = 0; i < world.ip.routes.size(); i++) {
+    const RouteEntry& r = world.ip.routes[i];
+    if (r.appearsAt >= 0)
+      state.appearances.push_back({false, i});
+    else
+      state.routes.push_back(liveRoute(r));
+  }
   // Joins are counted from the start: an adapter on a network at start
   // keeps what the scenario gives it until it joins anew.
   state.joins = 0;
@@ -166,6 +185,39 @@ void applyDueRenewal() {
   traceTaken(r.kind == Renewal::Valid ? "renewed" : "apipa", *w);
 }
 
+// An appearing adapter takes its place in the file's order among those
+// there; a route goes to the end of the table.
+void land(const Appearance& x) {
+  if (!x.adapter) {
+    const RouteEntry& r = world.ip.routes[x.index];
+    state.routes.push_back(liveRoute(r));
+    trace("sim.ip", {{"event", "route appears"}, {"destination", formatIpv4(r.destination)}});
+    return;
+  }
+  const AdapterConfig& c = world.ip.adapters[x.index];
+  auto at = std::find_if(state.adapters.begin(), state.adapters.end(),
+                         [&](const LiveAdapter& a) { return a.config > &c; });
+  state.adapters.insert(at, liveAdapter(c));
+  trace("sim.ip", {{"event", "adapter appears"}, {"name", c.name}});
+}
+
+// Lands what an earlier call armed and what is past due; a query of its
+// own table at the very moment arms what is due now.
+void appear(IpQuery query) {
+  for (Appearance& x : state.appearances) {
+    if (x.state == Appearance::Landed) continue;
+    Ms at =
+        Ms(x.adapter ? world.ip.adapters[x.index].appearsAt : world.ip.routes[x.index].appearsAt);
+    bool own = query == (x.adapter ? IpQuery::Adapters : IpQuery::Routes);
+    if (x.state == Appearance::Armed || now() > at) {
+      x.state = Appearance::Landed;
+      land(x);
+    } else if (now() == at && own) {
+      x.state = Appearance::Armed;
+    }
+  }
+}
+
 bool inside(uint32_t a, uint32_t net, uint32_t mask) { return (a & mask) == (net & mask); }
 
 }  // namespace
@@ -194,8 +246,9 @@ uint32_t newContext() {
   return c;
 }
 
-IpState& ipNow() {
+IpState& ipNow(IpQuery query) {
   if (!state.ready) initState();
+  appear(query);
   if (joinCount() != state.joins) {
     state.joins = joinCount();
     state.pending.active = false;

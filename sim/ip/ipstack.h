@@ -42,6 +42,24 @@ struct PendingRenewal {
   Ms showsAt = 0;
 };
 
+// An adapter or route of the world that is not there from the start
+// (appears_at T, virtual ms). Every IP call (IP helper, ICMP, name lookup)
+// made before T answers without it, every call made after T with it. At T
+// itself the first query of its own table made at T (GetIpForwardTable for
+// a route, GetAdaptersInfo for an adapter) still answers without it and
+// arms it; it lands before the next IP call looks, as if it came while the
+// caller worked on that answer (with no such query at T it is there from
+// the first call after T). The program makes both calls of a two-call
+// pattern at one virtual moment (allocating takes no time: the clock does
+// not move between them), so T = the moment of the sizing call puts the
+// appearance between the sizing call and the read, which then needs more
+// room.
+struct Appearance {
+  bool adapter = false;  // an [[ip.adapter]]; else an [[ip.route]]
+  size_t index = 0;      // in world.ip.adapters or world.ip.routes
+  enum State { Waiting, Armed, Landed } state = Waiting;
+};
+
 struct PendingLease {
   bool active = false;
   Ms at = 0;  // when the DHCP exchange after the join is over
@@ -59,10 +77,15 @@ struct IpState {
   std::vector<size_t> renewals;
   PendingRenewal pending;
   PendingLease lease;
+  std::vector<Appearance> appearances;
 };
 
-// The state, brought up to date with the radio and with renewals due by now.
-IpState& ipNow();
+// Which table an IP call reads, for appearances due at this very moment.
+enum class IpQuery { Other, Routes, Adapters };
+
+// The state, brought up to date with the radio, with renewals and with
+// appearances due by now.
+IpState& ipNow(IpQuery query = IpQuery::Other);
 LiveAdapter* wlanAdapter();
 LiveAdapter* adapterByIndex(uint32_t index);
 // The network the WLAN adapter is on, if the scenario describes it.

@@ -58,6 +58,80 @@ bool sameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+// The white space of the C locale: what ends an address text.
+bool blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+int digitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 99;
+}
+
+// One part of an address: decimal, octal after a leading 0, hexadecimal
+// after 0x or 0X. False for a part without digits ("0x", " 4", "-2"), a digit
+// outside its base ("08") or a value past 32 bits; p is left after the part.
+bool readPart(const char*& p, uint64_t& value) {
+  if (*p < '0' || *p > '9') return false;
+  int base = 10;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    base = 16;
+    p += 2;
+    if (digitValue(*p) >= 16) return false;
+  } else if (p[0] == '0') {
+    base = 8;
+  }
+  value = 0;
+  for (; *p; p++) {
+    int d = digitValue(*p);
+    if (base != 16 && (*p < '0' || *p > '9')) break;
+    if (d >= 16) break;
+    if (d >= base) return false;
+    value = value * uint64_t(base) + uint64_t(d);
+    if (value > 0xFFFFFFFFu) return false;
+  }
+  return true;
+}
+
+// The address text as the platform's inet_addr reads it (host byte order).
+// One to four parts separated by dots, "a", "a.b", "a.b.c" or "a.b.c.d";
+// each part but the last is one byte, the last fills the bytes left (a.b:
+// b up to 0xFFFFFF; a: the whole address). The text ends at its end or at
+// the first white space (what follows is not read: "1.2.3 .4" is 1.2.0.3);
+// anything else after a part, a leading blank, an empty part, a fifth part
+// or a part out of range makes it no address. The platform's one oddity is
+// kept: a text of one space is 0.0.0.0, while "", "  " and "\t" are no
+// address. (The scenario files' own addresses stay strict dotted quads:
+// parseIpv4.)
+bool parseInetAddr(const char* text, uint32_t& out) {
+  if (text[0] == ' ' && text[1] == 0) {
+    out = 0;
+    return true;
+  }
+  uint64_t parts[4];
+  int n = 0;
+  const char* p = text;
+  for (;;) {
+    if (n == 4 || !readPart(p, parts[n++])) return false;
+    if (*p == '.') {
+      p++;
+      continue;
+    }
+    if (*p == 0 || blank(*p)) break;
+    return false;
+  }
+  uint64_t last = parts[n - 1];
+  uint64_t limit = 0xFFFFFFFFu >> (8 * (n - 1));
+  uint32_t value = 0;
+  for (int i = 0; i < n - 1; i++) {
+    if (parts[i] > 255) return false;
+    value |= uint32_t(parts[i]) << (24 - 8 * i);
+  }
+  if (last > limit) return false;
+  out = value | uint32_t(last);
+  return true;
+}
+
 constexpr uint32_t WSAHOST_NOT_FOUND = 11001;
 // What the resolver leaves when no server answered in time: "a temporary
 // error during host name resolution".
@@ -83,9 +157,15 @@ const char* outcomeName(const Lookup& l) {
 
 namespace plat {
 
+// NULL: INADDR_NONE with WSAEFAULT as the last error; any other text leaves
+// the last error as it was, whatever it answers.
 uint32_t inetAddr(const char* text) {
   uint32_t v = 0;
-  if (!text || !sim::parseIpv4(text, v)) return INADDR_NONE;
+  if (!text) {
+    setLastError(10014);  // WSAEFAULT
+    return INADDR_NONE;
+  }
+  if (!sim::parseInetAddr(text, v)) return INADDR_NONE;
   return sim::toNetwork(v);
 }
 

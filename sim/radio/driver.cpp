@@ -83,7 +83,7 @@ const Binding* namedAdapter(const char16_t* name) {
 }
 
 plat::BOOL oidRequest(bool set, uint8_t* in, plat::DWORD inBytes, uint8_t* out,
-                      plat::DWORD outBytes) {
+                      plat::DWORD outBytes, plat::DWORD* returned) {
   if (!in || inBytes < plat::OID_DATA_OFFSET || out != in || outBytes != inBytes)
     return fail(plat::ERROR_INVALID_PARAMETER);
   plat::NDISUIO_QUERY_OID q;
@@ -111,6 +111,8 @@ plat::BOOL oidRequest(bool set, uint8_t* in, plat::DWORD inBytes, uint8_t* out,
                                  {"ok", ok}};
   fields.insert(fields.end(), r.detail.begin(), r.detail.end());
   trace("DeviceIoControl", fields);
+  // A reply too large for the room: the bytes the whole request needs.
+  if (!ok && r.needed && returned) *returned = plat::DWORD(plat::OID_DATA_OFFSET + r.needed);
   if (!ok) return fail(r.error);
   return 1;
 }
@@ -148,10 +150,10 @@ BOOL deviceIoControl(HANDLE device, DWORD code, void* in, DWORD inBytes, void* o
       ok = sim::queryBinding(i, inBytes, o, outBytes);
       break;
     case IOCTL_NDISUIO_QUERY_OID_VALUE:
-      ok = sim::oidRequest(false, i, inBytes, o, outBytes);
+      ok = sim::oidRequest(false, i, inBytes, o, outBytes, returned);
       break;
     case IOCTL_NDISUIO_SET_OID_VALUE:
-      ok = sim::oidRequest(true, i, inBytes, o, outBytes);
+      ok = sim::oidRequest(true, i, inBytes, o, outBytes, returned);
       break;
     default:
       sim::trace("DeviceIoControl", {{"code", sim::hex32(code)}, {"ok", false}});

@@ -16,6 +16,9 @@ struct OidRequest {
   size_t dataBytes;                // room in data
   plat::DWORD error;               // the last-error code when the request is refused
   std::vector<TraceField> detail;  // what the request carried, for the trace
+  // A refused query's value bytes needed (0: none said), reported to the
+  // caller through lpBytesReturned with the request's head.
+  size_t needed = 0;
 };
 
 // Answers one OID request to an 802.11 adapter; false refuses it with

@@ -97,18 +97,29 @@ std::vector<uint8_t> scanList(uint32_t& listed) {
   return list;
 }
 
-// Fills a list query's reply. What does not fit is cut off, as a careless
-// driver would; the record that straddles the end arrives in part.
-void listReply(OidRequest& r) {
+// Fills a list query's reply. A list larger than the room is refused the
+// way a conforming miniport refuses it (NDIS_STATUS_BUFFER_TOO_SHORT with
+// BytesNeeded, which the user-mode I/O driver hands on as a failed
+// DeviceIoControl with ERROR_INSUFFICIENT_BUFFER and the request's whole
+// size as bytes returned), writing nothing; with cut_list the driver is a
+// careless one instead: it cuts the list, the record that straddles the end
+// arriving in part, and reports success.
+bool listReply(OidRequest& r) {
   uint32_t listed = 0;
   std::vector<uint8_t> list = scanList(listed);
-  size_t bytes = std::min(list.size(), r.dataBytes);
-  std::memcpy(r.data, list.data(), bytes);
   plat::ULONG items;
   std::memcpy(&items, list.data(), sizeof items);
   r.detail.emplace_back("items", unsigned(items));
   r.detail.emplace_back("bytes", unsigned(list.size()));
+  if (list.size() > r.dataBytes && !world.radio.cutList) {
+    r.detail.emplace_back("needed", unsigned(plat::OID_DATA_OFFSET + list.size()));
+    r.error = plat::ERROR_INSUFFICIENT_BUFFER;
+    r.needed = list.size();
+    return false;
+  }
+  std::memcpy(r.data, list.data(), std::min(list.size(), r.dataBytes));
   if (list.size() > r.dataBytes) r.detail.emplace_back("cut", true);
+  return true;
 }
 
 bool bssidReply(OidRequest& r) {
@@ -192,8 +203,7 @@ bool radioOid(const Binding&, OidRequest& r) {
       break;
     case plat::OID_802_11_BSSID_LIST:
       known = !r.set;
-      if (known) listReply(r);
-      ok = known;
+      ok = known && listReply(r);
       break;
     case plat::OID_802_11_BSSID:
       known = !r.set;
@@ -224,6 +234,7 @@ bool radioOid(const Binding&, OidRequest& r) {
   if (!known) r.error = plat::ERROR_NOT_SUPPORTED;
   if (refusal) {
     r.error = refusal->answer;
+    r.needed = 0;
     r.detail.emplace_back("refused", true);
     return false;
   }

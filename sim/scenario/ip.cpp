@@ -84,6 +84,11 @@ int64_t seconds(Section& s, const char* key) {
   return 0;
 }
 
+// When an adapter or route appears (virtual ms); -1: from the start.
+int64_t appearsAt(Section& s) {
+  return s.has("appears_at") ? s.integer("appears_at", 0, 0, 3600000) : -1;
+}
+
 void loadAdapter(Section& a, AdapterConfig& x) {
   x.name = a.text("name", "");
   if (x.name.size() > 259) a.fail("name", "at most 259 bytes");
@@ -102,6 +107,7 @@ void loadAdapter(Section& a, AdapterConfig& x) {
   x.gateways = addresses(a, "gateways");
   x.dhcpServer = optionalAddress(a, "dhcp_server", std::nullopt).value_or(0);
   x.leaseObtained = seconds(a, "lease_obtained");
+  x.appearsAt = appearsAt(a);
   a.done();
 }
 
@@ -286,6 +292,7 @@ void loadIp(Section& s, IpWorld& w, std::vector<Fault>& faults) {
     x.ifIndex = uint32_t(r.integer("if_index", 1, 0, UINT32_MAX));
     x.metric = uint32_t(r.integer("metric", 1, 0, UINT32_MAX));
     x.deleteFails = r.boolean("delete_fails", false);
+    x.appearsAt = appearsAt(r);
     r.done();
     w.routes.push_back(x);
   }

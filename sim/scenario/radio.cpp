@@ -176,6 +176,7 @@ void loadRadio(Section& s, RadioWorld& w, std::vector<Fault>& faults) {
   for (Section& f : s.tables("refuse")) loadRefusal(f, faults);
   w.numberOfItems = s.integer("number_of_items", -1, 0, U32);
   w.bssidError = uint32_t(s.integer("bssid_error", plat::ERROR_GEN_FAILURE, 0, U32));
+  w.cutList = s.boolean("cut_list", false);
   w.scanMs = uint32_t(s.integer("scan_ms", w.scanMs, 0, 600000));
   if (s.has("associated")) {
     uint8_t b[6];

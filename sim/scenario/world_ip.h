@@ -39,6 +39,10 @@ struct AdapterConfig {
   std::vector<uint32_t> gateways;
   uint32_t dhcpServer = 0;    // 0: none
   int64_t leaseObtained = 0;  // seconds since 1970 (UTC)
+  // Virtual ms at which the adapter appears (with its addresses, gateways
+  // and their routes); -1: there from the start. When it lands: Appearance
+  // in ip/ipstack.h.
+  int64_t appearsAt = -1;
 };
 
 // A destination that answers echoes through a network.
@@ -126,6 +130,7 @@ struct RouteEntry {
   uint32_t ifIndex = 1;
   uint32_t metric = 1;
   bool deleteFails = false;
+  int64_t appearsAt = -1;  // virtual ms at which the route appears; -1: from the start
 };
 
 // Device time of the IP stack's blocking requests, in ms, and where each

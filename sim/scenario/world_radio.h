@@ -35,6 +35,10 @@ struct RadioWorld {
   int64_t numberOfItems = -1;          // NumberOfItems as sent; -1: the listed networks
   uint32_t bssidError =
       plat::ERROR_GEN_FAILURE;  // last error of a BSSID query while not associated
+  // A list query whose reply does not fit: false, as a conforming driver, it
+  // fails with ERROR_INSUFFICIENT_BUFFER and the bytes needed; true, as a
+  // careless (non-conforming) driver, it cuts the list and reports success.
+  bool cutList = false;
   // Refused requests ([[radio.refuse]]) are faults (fault.h).
   // How long a scan takes: after a scan request the list starts empty and
   // each network enters it when the scan reaches its channel, the 2.4 GHz

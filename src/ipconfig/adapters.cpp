@@ -73,13 +73,20 @@ void refreshAdapters() {
   plat::ULONG held = size;
   auto* list = static_cast<plat::IP_ADAPTER_INFO*>(plat::allocate(size));
   plat::DWORD answer = list ? plat::getAdaptersInfo(list, &size) : plat::ERROR_NOT_ENOUGH_MEMORY;
-  if (answer == plat::ERROR_BUFFER_OVERFLOW) {
-    plat::release(list);
-    held = size;
-    list = static_cast<plat::IP_ADAPTER_INFO*>(plat::allocate(size));
+  // Only a later read counts (also when the first call succeeded); a read
+  // that finds the list grown since the call before answers
+  // ERROR_BUFFER_OVERFLOW with the new size and is made again in a block of
+  // that size.
+  for (int read = 0; read < ADAPTER_INFO_READS; read++) {
+    if (answer == plat::ERROR_BUFFER_OVERFLOW) {
+      plat::release(list);
+      held = size;
+      list = static_cast<plat::IP_ADAPTER_INFO*>(plat::allocate(size));
+    } else if (read > 0) {
+      break;
+    }
+    answer = list ? plat::getAdaptersInfo(list, &size) : plat::ERROR_NOT_ENOUGH_MEMORY;
   }
-  // Only the second answer counts (also when the first one succeeded).
-  answer = list ? plat::getAdaptersInfo(list, &size) : plat::ERROR_NOT_ENOUGH_MEMORY;
   // A device without any IP adapter has an empty list, read like any other.
   adapterSnapshot.adapterListError = answer == plat::ERROR_NO_DATA ? 0 : answer;
   if (answer == 0) {

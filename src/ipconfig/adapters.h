@@ -16,6 +16,10 @@ constexpr plat::ULONG ADAPTER_INFO_FIRST_BYTES = sizeof(plat::IP_ADAPTER_INFO);
 static_assert(sizeof(void*) != 4 || ADAPTER_INFO_FIRST_BYTES == 640,
               "one 32-bit record is 640 bytes");
 constexpr plat::ULONG NETWORK_PARAMS_FIRST_BYTES = 584;
+// The list can grow between the calls (an adapter appearing): a read that
+// answers ERROR_BUFFER_OVERFLOW with the new size is sized again, at most
+// this many reads after the first call.
+constexpr int ADAPTER_INFO_READS = 4;
 
 struct AdapterSnapshot {
   plat::IP_ADAPTER_INFO* adapterList;
@@ -25,7 +29,7 @@ struct AdapterSnapshot {
   // The WLAN adapter: the first record whose name, widened, equals the NIC
   // name; null when there is none.
   const plat::IP_ADAPTER_INFO* currentAdapter;
-  // Why there is no adapter list: the answer of the second GetAdaptersInfo
+  // Why there is no adapter list: the answer of the last GetAdaptersInfo
   // call, or ERROR_NOT_ENOUGH_MEMORY when no buffer could be had; 0 when the
   // list was read (also when the device has no IP adapter: ERROR_NO_DATA).
   plat::DWORD adapterListError;

@@ -91,6 +91,10 @@ DWORD getAdaptersInfo(IP_ADAPTER_INFO* info, ULONG* size);
 DWORD getNetworkParams(FIXED_INFO* info, ULONG* size);
 DWORD addIPAddress(IPAddr address, IPMask mask, DWORD ifIndex, ULONG* context, ULONG* instance);
 DWORD deleteIPAddress(ULONG context);
+// Fills table (*size bytes) with the route table: 0; no size:
+// ERROR_INVALID_PARAMETER; no routes at all: ERROR_NO_DATA, whatever the
+// block; a missing or short block: ERROR_INSUFFICIENT_BUFFER with the size
+// needed in *size (the table may grow between a sizing call and the read).
 DWORD getIpForwardTable(MIB_IPFORWARDTABLE* table, ULONG* size, BOOL order);
 DWORD deleteIpForwardEntry(MIB_IPFORWARDROW* route);
 DWORD getAdapterIndex(char16_t* adapterName, ULONG* index);

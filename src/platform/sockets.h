@@ -17,6 +17,10 @@ struct hostent {
   char** h_addr_list;
 };
 
+// The address text in network byte order, or INADDR_NONE: "a", "a.b",
+// "a.b.c" or "a.b.c.d", each part decimal, octal (leading 0) or hexadecimal
+// (0x), the last part filling the bytes left; the text ends at its end or at
+// white space. NULL: INADDR_NONE and WSAEFAULT as the last error.
 uint32_t inetAddr(const char* text);
 hostent* getHostByName(const char* name);
 hostent* getHostByAddr(const char* address, int length, int type);

@@ -10,7 +10,8 @@ namespace {
 alignas(8) uint8_t bindingBuffer[BINDING_BUFFER_BYTES];
 alignas(8) uint8_t testRequest[4096];
 
-bool sendOid(plat::DWORD code, void* request, plat::NDIS_OID oid, plat::DWORD size) {
+bool sendOid(plat::DWORD code, void* request, plat::NDIS_OID oid, plat::DWORD size,
+             plat::DWORD* returnedOut = nullptr) {
   if (size < plat::OID_DATA_OFFSET) return false;
   plat::NDISUIO_QUERY_OID head;
   std::memcpy(&head, request, plat::OID_DATA_OFFSET);
@@ -18,8 +19,10 @@ bool sendOid(plat::DWORD code, void* request, plat::NDIS_OID oid, plat::DWORD si
   head.ptcDeviceName = wlanChannel.deviceName;
   std::memcpy(request, &head, plat::OID_DATA_OFFSET);
   plat::DWORD returned = 0;
-  return plat::deviceIoControl(wlanChannel.deviceHandle, code, request, size, request, size,
-                               &returned, nullptr) != 0;
+  bool ok = plat::deviceIoControl(wlanChannel.deviceHandle, code, request, size, request, size,
+                                  &returned, nullptr) != 0;
+  if (returnedOut) *returnedOut = returned;
+  return ok;
 }
 }  // namespace
 
@@ -82,6 +85,10 @@ bool copyDeviceName(char16_t* out, size_t capacity) {
 
 bool queryOid(void* request, plat::NDIS_OID oid, plat::DWORD size) {
   return sendOid(plat::IOCTL_NDISUIO_QUERY_OID_VALUE, request, oid, size);
+}
+
+bool queryOid(void* request, plat::NDIS_OID oid, plat::DWORD size, plat::DWORD* returned) {
+  return sendOid(plat::IOCTL_NDISUIO_QUERY_OID_VALUE, request, oid, size, returned);
 }
 
 bool setOid(void* request, plat::NDIS_OID oid, plat::DWORD size) {

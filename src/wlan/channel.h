@@ -28,6 +28,10 @@ size_t deviceNameLength();
 // request: a buffer of `size` bytes beginning with an NDISUIO_QUERY_OID /
 // NDISUIO_SET_OID record; its Data is the OID's value.
 bool queryOid(void* request, plat::NDIS_OID oid, plat::DWORD size);
+// The same, leaving the driver's bytes returned in *returned: on success the
+// bytes used, on a query refused for want of room (ERROR_INSUFFICIENT_BUFFER)
+// the bytes the whole request needs.
+bool queryOid(void* request, plat::NDIS_OID oid, plat::DWORD size, plat::DWORD* returned);
 bool setOid(void* request, plat::NDIS_OID oid, plat::DWORD size);
 // The value part of a request buffer.
 inline uint8_t* oidData(void* request) {

@@ -54,7 +54,7 @@ fault-max-threads|0|yes|"call":"CreateThread","stack":65536,"ok":false|     Not 
 recovery-sweep-stacks-ce5|0|yes|"call":"CreateThread","stack":65536,"ok":false,"reserve":65536,"error":8,"why":"address space"|     Not probed: 14 addresses
 fault-allocation-probe-target|0|yes|"call":"malloc","n":65,"bytes":36,"ok":false|     Not probed: 1 addresses
 recovery-route-table-fails|1|no|"call":"GetIpForwardTable","size":60,"rows":1,"answer":87|GetIpForwardTable Failed, ERROR 87
-fault-allocation-route-table|1|no|"call":"malloc","n":1024,"bytes":4,"ok":false|Malloc failed, Out of Memory!
+fault-allocation-route-table|1|no|"call":"malloc","n":1024,"bytes":60,"ok":false|Malloc failed, Out of Memory!
 recovery-route-delete-fails|1|no|"call":"DeleteIpForwardEntry","destination":"0.0.0.0","next_hop":"192.168.9.1","if":9,"answer":31|Could not delete old gateway
 ui-worker-not-started|0|yes|"call":"CreateThread","stack":0,"ok":false|(empty)
 ui-register-fails|0|no|"call":"RegisterClass","class":"Quorvelta","style":3,"ok":false|(empty)
