@@ -115,9 +115,10 @@ struct Draft {
   std::string nicName;         // the WLAN binding's name, the same on the IP side
   int associated = -1;         // the network the adapter is on at start
   std::vector<IpNet> ipNets;
-  bool sweepWorld = false;  // one network cannot be repaired: a subnet sweep
-  bool preempt = false;     // threads give way at lock releases ([system] preempt)
-  int reaching = 0;         // networks that may get as far as addressing
+  bool sweepWorld = false;    // one network cannot be repaired: a subnet sweep
+  bool context3Held = false;  // an adapter's own address has Context 3
+  bool preempt = false;       // threads give way at lock releases ([system] preempt)
+  int reaching = 0;           // networks that may get as far as addressing
 
   // Faults of one call (scenario/fault.h), written under its key: the n-th
   // calls that fail, a few small numbers.

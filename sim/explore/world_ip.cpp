@@ -106,7 +106,10 @@ void ipAdapters(Draft& d) {
       t.num("lease_obtained", r.range(946684800, 2000000000));
       t.array("ip.adapter.address");
       t.str("address", r.percent(80) ? dotted(s.host(uint32_t(r.range(2, 254)))) : "169.254.3.4");
-      if (r.percent(10)) t.num("context", 3);
+      if (r.percent(10)) {
+        t.num("context", 3);
+        d.context3Held = true;
+      }
     }
   }
 }
@@ -174,8 +177,14 @@ int ipLease(Draft& d, const IpNet& x, const std::string& gateway, bool& fixed) {
   } else if (config == 2) {
     t.flag("dhcp", true);
   }
-  if ((lease != 3 || fixed) && more.percent(10))
-    t.num("context", more.percent(20) ? 3 : more.range(1, 0xFFFF));
+  // Context 3 only while no adapter's own address holds it: the WLAN
+  // adapter's would be replaced by the lease, but where no binding makes
+  // that adapter the WLAN one the two would be held at once.
+  if ((lease != 3 || fixed) && more.percent(10)) {
+    const bool three = more.percent(20);
+    const int64_t other = more.range(1, 0xFFFF);
+    t.num("context", three && !d.context3Held ? 3 : other == 3 ? 4 : other);
+  }
   if (lease != 3) {
     int64_t obtained = hostile && r.percent(20) ? r.range(-2147483647 - 1, 2147483647)
                                                 : r.range(946684800, 2000000000);

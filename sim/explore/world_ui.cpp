@@ -8,15 +8,9 @@ namespace {
 void slowDisplay(Draft& d) {
   // A slow display now and then, drawn from the stream of later additions:
   // the window thread falls behind its queue, so input, paints and due
-  // timers meet there. Not with a subnet sweep: every probe's line waits
-  // for a paint, and on a slow display the probes outlast the sweep's fixed
-  // settle time and print after the run's closing lines (a limitation of
-  // the run, not of the window system's order). Not with preemption
-  // either: a writer that gives way between storing a piece and echoing it
-  // leaves the store one piece ahead of the echo, and an exit tap in that
-  // gap saves a log the log check (which knows only the echo) refuses; the
-  // slow display's timing lands taps there.
-  if (!d.sweepWorld && !d.preempt && d.more.percent(12)) d.t.num("paint_ms", d.more.range(1, 400));
+  // timers meet there; in a sweep world every probe's line waits for its
+  // paint, so the probes outlast the sweep's fixed settle time.
+  if (d.more.percent(12)) d.t.num("paint_ms", d.more.range(1, 400));
 }
 
 // The user's script: a few steps, each at a later time, ending early at an
