@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "fromlog/reader.h"
+#include "scenario/scenario.h"
 
 namespace sim::fromlog {
 
@@ -22,6 +23,15 @@ bool scenarioFromLog(const std::string& log, std::string& scenario, std::string&
     return false;
   }
   scenario = writeScenario(m);
+  // What the log says must make a world: a value the reader lets through
+  // that the loader refuses is a corrupted log too, and nothing is written.
+  World world;
+  std::string refused;
+  if (!loadScenario(scenario, "from-log.toml", world, refused)) {
+    error = "the log's values make no world: " + refused.substr(0, refused.find('\n'));
+    scenario.clear();
+    return false;
+  }
   int joined = 0;
   for (const SeenNetwork& n : m.networks) joined += n.joinPolls > 0;
   summary = "read " + std::to_string(m.networks.size()) + " networks (" + std::to_string(joined) +

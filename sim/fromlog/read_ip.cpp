@@ -73,11 +73,14 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
     c.at++;
     if (c.done() || !numbered(c.peek(), "IP Mask %d:         ", i, mask))
       return fail(c, "expected the address's mask");
+    if (!addressText(v) || !addressText(mask)) return fail(c, "not an address and mask");
     s.addresses.push_back({v, mask});
     c.at++;
   }
-  for (int i = 0; !c.done() && numbered(c.peek(), "Gateway %d:         ", i, v); i++, c.at++)
+  for (int i = 0; !c.done() && numbered(c.peek(), "Gateway %d:         ", i, v); i++, c.at++) {
+    if (!addressText(v, true)) return fail(c, "not a gateway's address");
     s.gateways.push_back(v);
+  }
   if (c.done()) return fail(c, "the log ends inside the connection data");
   if (c.peek() == "DHCP Enabled: No") {
     c.at++;
@@ -88,6 +91,7 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
   c.at++;
   if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server))
     return fail(c, "expected the DHCP server");
+  if (!addressText(s.server, true)) return fail(c, "not the DHCP server's address");
   c.at++;
   if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c.m, s, v, biasHours);
   if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) ||
@@ -186,9 +190,11 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
   std::string v;
   if (c.done() || !after(c.peek(), "DNS Servers:       ", v))
     return fail(c, "expected the DNS servers");
+  if (!addressText(v, true)) return fail(c, "not a DNS server's address");
   if (!v.empty()) s.dns.push_back(v);
   c.at++;
   while (!c.done() && after(c.peek(), std::string(19, ' '), v) && !v.empty() && v[0] != ' ') {
+    if (!addressText(v)) return fail(c, "not a DNS server's address");
     s.dns.push_back(v);
     c.at++;
   }

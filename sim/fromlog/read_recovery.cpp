@@ -87,6 +87,7 @@ bool readRelease(Cursor& c, RunTrack& t, std::string& renewing) {
   std::string rest, done, message;
   if (!after(c.peek(), "     Releasing... ", rest)) return true;
   if (after(rest, "Done: ", done)) {
+    if (!addressText(done)) return fail(c, "not the released address");
     t.pendingAddress = false;
     t.src = RunTrack::Released;
     c.at++;
@@ -146,6 +147,7 @@ bool readRecovery(Cursor& c, RunTrack& t, bool& valid) {
     for (const char* s : STATE_LINES)
       if (!c.done() && after(c.peek(), s, a)) placed = true;
     if (!placed) return fail(c, "expected the address's state");
+    if (!addressText(a)) return fail(c, "not an address");
     observeAddress(c.m, t, a);
     c.at++;
     bool renewed;

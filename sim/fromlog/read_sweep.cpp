@@ -150,7 +150,8 @@ bool readSweep(Cursor& c, RunTrack& t) {
     while (k < l.size() && l[k] == '.') k++;
     dots += int(k);
     if (k == l.size() && dots == SWEEP_DOTS) {
-    } else if (after(l.substr(k), "1.0  ", address) && dots >= 1 && dots <= SWEEP_DOTS) {
+    } else if (after(l.substr(k), "1.0  ", address) && dots >= 1 && dots <= SWEEP_DOTS &&
+               addressText(address)) {
       answers.push_back({address, dots, c.at + 1});
     } else {
       return fail(c, "not a line of the sweep");

@@ -54,6 +54,7 @@ bool readInternet(Cursor& c, RunTrack& t, bool& ok) {
     if (!after(rest, "OK:", piece) || !roundTrip(piece, rtt)) return fail(c, "not a test result");
     c.at++;
     if (c.done()) return fail(c, "the log ends before the replying address");
+    if (!addressText(c.peek())) return fail(c, "not the replying address");
     addHost(c, t.cur, "1.1.1.1", rtt, c.peek());
     c.at++;
     ok = e.ok = true;
@@ -119,6 +120,8 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   c.at++;
   if (c.done() || !after(c.peek(), "Gateway:           ", gw))
     return fail(c, "expected the gateway");
+  if (!addressText(a) || !addressText(mask) || !addressText(gw, true))
+    return fail(c, "not the fixed configuration's addresses");
   c.at++;
   if (!m.adapter.seen) {
     m.adapter.addresses = {{a, mask}};
@@ -138,6 +141,7 @@ bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
   std::string a;
   bool tested = false;
   if (!c.done() && after(c.peek(), "     Actual IP Address: ", a)) {
+    if (!addressText(a)) return fail(c, "not an address");
     observeAddress(c.m, t, a);
     c.at++;
     bool ok;
@@ -152,6 +156,7 @@ bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
     return readDns(c, t, success);
   if (c.done() || !after(c.peek(), "     Got valid IP Add.:", a))
     return fail(c, "expected the repaired address");
+  if (!addressText(a)) return fail(c, "not an address");
   observeAddress(c.m, t, a);
   c.at++;
   bool ok;

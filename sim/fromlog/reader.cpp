@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "fromlog/track.h"
+#include "ip/ipv4.h"
 
 namespace sim::fromlog {
 
@@ -51,6 +52,11 @@ bool fail(Cursor& c, const std::string& why) {
 
 bool startsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool addressText(const std::string& text, bool emptyOk) {
+  uint32_t v;
+  return (emptyOk && text.empty()) || parseIpv4(text, v);
 }
 
 bool after(const std::string& s, const std::string& prefix, std::string& rest) {

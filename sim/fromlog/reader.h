@@ -37,6 +37,10 @@ bool startsWith(const std::string& s, const std::string& prefix);
 bool after(const std::string& s, const std::string& prefix, std::string& rest);
 // A decimal number that fills `text` (blanks before it allowed).
 bool wholeNumber(const std::string& text, long long& value);
+// Whether `text` is an address as the program prints one (a dotted quad of
+// 0..255 each); empty passes when `emptyOk`. A log with anything else where
+// an address stands is corrupted: what it says could make no world.
+bool addressText(const std::string& text, bool emptyOk = false);
 
 bool readHead(Cursor& c);     // banner to the survey's "-Current state...."
 bool readNodes(Cursor& c);    // the node loop

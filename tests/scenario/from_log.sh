@@ -28,7 +28,9 @@ done
 # Not ours, or corrupted: exit 2, the first line that cannot be placed, no file.
 printf 'Hello\r\nworld\r\n' >"$work/made/other.txt"
 sed '9s/dB/dX/' "$log" >"$work/made/corrupt.log"
-for bad in other.txt:1 corrupt.log:9; do
+# An address no device prints: its world could not be written.
+sed '77s/192.168.20.114/192.168.20.999/' "$log" >"$work/made/bad-address.log"
+for bad in other.txt:1 corrupt.log:9 bad-address.log:77; do
   f=${bad%%:*}; line=${bad##*:}
   if "$sim" --from-log "$work/made/$f" --scenario-out "$work/bad.toml" 2>"$work/err"; then
     fail "$f was read"
