@@ -12,6 +12,7 @@
 #include <memory>
 #include <queue>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "harness/scheduler_host.h"
@@ -44,6 +45,10 @@ struct Sched {
   std::priority_queue<Timed, std::vector<Timed>, std::greater<Timed>> timed;
   std::function<bool()> idleHook;
   int live = 0;
+  // How many threads wait on each key (waitOn): wakeAll looks through the
+  // threads only for a key somebody waits on, as a lock is released far
+  // more often than anybody waits for it.
+  std::unordered_map<const void*, int> waiters;
   int peak = 0;
   std::string spawnError;  // the host's reason a thread could not be made
   std::chrono::steady_clock::time_point paceStart;
@@ -251,7 +256,9 @@ bool waitOn(const void* key, Ms deadline, const char* what) {
   me->woken = false;
   me->waitGen++;
   if (deadline != NEVER) S.timed.push({deadline, S.seq++, me, me->waitGen, nullptr});
+  if (key) S.waiters[key]++;
   reschedule();
+  if (key && !me->woken && --S.waiters[key] == 0) S.waiters.erase(key);  // the deadline came first
   me->waitKey = nullptr;
   return me->woken;
 }
@@ -260,9 +267,12 @@ void wakeAll(const void* key) {
   // Outside a run (window calls made by a plain thread) nobody can wait.
   QV_ASSERT(hostHoldsBaton() || S.live == 0, "threads are woken by the baton holder");
   if (hostHoldsBaton()) requireBaton(false);
+  auto waiting = key ? S.waiters.find(key) : S.waiters.end();
+  if (waiting == S.waiters.end()) return;
+  S.waiters.erase(waiting);
   // In thread order, so that the order of wake-ups is fixed.
   for (auto& t : S.threads) {
-    if (t->state == State::Waiting && t->waitKey == key && key) {
+    if (t->state == State::Waiting && t->waitKey == key) {
       t->state = State::Ready;
       t->woken = true;
       t->waitKey = nullptr;

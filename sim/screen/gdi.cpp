@@ -114,21 +114,25 @@ void blend(uint8_t* p, plat::COLORREF color, int coverage) {
 
 void drawGlyph(Window& w, const Glyph& g, int penX, int baseline, const plat::RECT& clip,
                plat::COLORREF color) {
-  for (int r = 0; r < g.rows; r++) {
-    int y = baseline - g.top + r;
-    if (y < clip.top || y >= clip.bottom) continue;
-    for (int c = 0; c < g.width; c++) {
-      int x = penX + g.left + c;
-      if (x < clip.left || x >= clip.right) continue;
-      int cover = g.coverage[size_t(r) * size_t(g.width) + size_t(c)];
-      uint8_t* p = &w.rgb[(size_t(y) * size_t(w.width) + size_t(x)) * 3];
-      if (cover == 255) {
+  // The rows and columns of the bitmap inside the clip, worked out once:
+  // painting is most of what a run does, so the pixel loop tests nothing.
+  const int x0 = penX + g.left, y0 = baseline - g.top;
+  const int c0 = std::max(0, int(clip.left) - x0), c1 = std::min(g.width, int(clip.right) - x0);
+  const int r0 = std::max(0, int(clip.top) - y0), r1 = std::min(g.rows, int(clip.bottom) - y0);
+  const uint8_t rgb[3] = {red(color), green(color), blue(color)};
+  for (int r = r0; r < r1; r++) {
+    const uint8_t* cover = &g.coverage[size_t(r) * size_t(g.width)];
+    if (c0 >= c1) break;
+    uint8_t* p = &w.rgb[(size_t(y0 + r) * size_t(w.width) + size_t(x0 + c0)) * 3];
+    for (int c = c0; c < c1; c++) {
+      uint8_t* px = p + size_t(c - c0) * 3;
+      if (cover[c] == 255) {
         // What blend() gives at full coverage, without its arithmetic.
-        p[0] = red(color);
-        p[1] = green(color);
-        p[2] = blue(color);
-      } else if (cover) {
-        blend(p, color, cover);
+        px[0] = rgb[0];
+        px[1] = rgb[1];
+        px[2] = rgb[2];
+      } else if (cover[c]) {
+        blend(px, color, cover[c]);
       }
     }
   }
