@@ -38,6 +38,10 @@ struct EchoHost {
 // Per SSID: the lease handed out on joining and what answers there.
 struct NetworkIp {
   std::string ssid;
+  // The WLAN adapter's configuration on this network where it differs from
+  // the one it showed first: -1 none, 0 fixed (the address, mask and
+  // gateway below are its fixed ones), 1 DHCP on a fixed adapter.
+  int dhcpHere = -1;
   bool leaseKnown = false;  // the address after joining was seen
   std::string address;      // empty: no DHCP answer
   std::string mask = "255.255.255.0", gateway, dhcpServer;

@@ -109,7 +109,10 @@ bool readNoValidAddress(Cursor& c, RunTrack& t) {
 
 bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   Model& m = c.m;
-  m.adapter.dhcp = false, m.adapter.dhcpKnown = true;
+  // A fixed address on a network after DHCP was seen: the network's own
+  // configuration (a device that keeps its settings per network).
+  const bool here = m.adapter.dhcpKnown && m.adapter.dhcp && t.cur >= 0;
+  if (!here) m.adapter.dhcp = false, m.adapter.dhcpKnown = true;
   t.src = RunTrack::Initial, t.pendingAddress = false;
   std::string a, mask, gw;
   if (c.done() || !after(c.peek(), "IP Address:        ", a))
@@ -123,7 +126,14 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   if (!addressText(a) || !addressText(mask) || !addressText(gw, true))
     return fail(c, "not the fixed configuration's addresses");
   c.at++;
-  if (!m.adapter.seen) {
+  if (here) {
+    NetworkIp& n = m.ipNetworks[size_t(t.cur)];
+    if (n.dhcpHere < 0) {
+      n.dhcpHere = 0, n.address = a, n.mask = mask, n.gateway = gw, n.leaseKnown = true;
+      n.detailsKnown = true;
+    }
+    t.src = RunTrack::Join, t.srcNet = t.cur;
+  } else if (!m.adapter.seen) {
     m.adapter.addresses = {{a, mask}};
     m.adapter.contexts = {-1};
     if (!gw.empty()) m.adapter.gateways = {gw};
@@ -137,7 +147,13 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
 }
 
 bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
-  c.m.adapter.dhcp = true, c.m.adapter.dhcpKnown = true;
+  // DHCP on a network after a fixed address was seen: the network's own.
+  if (c.m.adapter.dhcpKnown && !c.m.adapter.dhcp && t.cur >= 0) {
+    c.m.ipNetworks[size_t(t.cur)].dhcpHere = 1;
+    // Its lease is what the adapter holds now.
+    t.src = RunTrack::Join, t.srcNet = t.cur, t.pendingAddress = true, t.leaseNet = t.cur;
+  } else
+    c.m.adapter.dhcp = true, c.m.adapter.dhcpKnown = true;
   std::string a;
   bool tested = false;
   if (!c.done() && after(c.peek(), "     Actual IP Address: ", a)) {
