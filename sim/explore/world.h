@@ -135,6 +135,10 @@ void systemSection(Draft& d);
 void driverSection(Draft& d);
 void radioSection(Draft& d);
 void ipSection(Draft& d);
+// The hosts of one network (world_ip_hosts.cpp): the internet test's host,
+// the DNS test's name and host; and the hosts a sweep can find.
+void ipHosts(Draft& d, const IpNet& x, const std::string& gateway);
+void ipSweepHosts(Draft& d, const IpNet& x);
 void uiSection(Draft& d);
 
 }  // namespace sim::worlds

@@ -89,8 +89,10 @@ build_tree() {
   cmake --build "$build" -j "$jobs" --target quorvelta-sim qv-unit-tests >"$build/mutate-build.log" 2>&1
 }
 run_suite() {
+  # Not mutation.rules: with a mutant in the tree its rule's text is
+  # missing, so it would "kill" every mutant itself.
   (cd "$build" && timeout "$suite_timeout" ctest -j "$jobs" --timeout "$test_timeout" \
-     --stop-on-failure >"$build/mutate-ctest.log" 2>&1)
+     -E '^mutation[.]rules$' --stop-on-failure >"$build/mutate-ctest.log" 2>&1)
 }
 
 # The unmutated tree must build and pass, or no mutant can be judged.
