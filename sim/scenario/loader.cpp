@@ -37,6 +37,16 @@ bool loadScenario(const std::string& whole, const std::string& file, World& out,
   }
   toml::table root;
   try {
+    // The parser's error paths look at the character after a syntax error
+    // with tables that reach an unreachable branch for some characters
+    // beyond ASCII (one after a value on the same line, say). So the file's
+    // syntax is checked first with every such byte replaced by an ASCII
+    // letter (same lines, same structure: they may only stand in strings
+    // and comments), and only a file whose syntax holds is parsed as it is.
+    std::string ascii(text);
+    for (char& ch : ascii)
+      if (static_cast<unsigned char>(ch) >= 0x80) ch = 'x';
+    (void)toml::parse(ascii, file);
     root = toml::parse(text, file);
   } catch (const toml::parse_error& e) {
     error = "quorvelta-sim: " + file + ":" + std::to_string(e.source().begin.line) +
