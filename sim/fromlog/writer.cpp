@@ -132,37 +132,24 @@ void renewal(std::string& o, const Renewal& r) {
 
 void ipNetwork(std::string& o, const NetworkIp& n) {
   o += "\n[[ip.network]]\nssid = " + quoted(n.ssid) + "\nname_server = \"answers\"\n";
-  if (n.dhcpHere == 0) {
-    o += "# Fixed on this network, as its node showed:\ndhcp = false\naddress = " +
-         quoted(n.address) + "\nmask = " + quoted(n.mask) + "\n";
-    if (!n.gateway.empty()) o += "gateway = " + quoted(n.gateway) + "\n";
-    if (!n.subnet.empty()) o += "subnet = \"" + n.subnet + "\"\n";
-    if (n.dnsKnown) o += "dns = " + list(n.dns) + "\n";
-    for (const EchoHost& h : n.hosts) {
-      o += "[[ip.network.host]]\naddress = " + quoted(h.address) +
-           "\nrtt = " + std::to_string(h.rtt) + "\n";
-      if (!h.replyFrom.empty() && h.replyFrom != h.address)
-        o += "reply_from = " + quoted(h.replyFrom) + "\n";
-    }
-    if (!n.dnsHostAddress.empty())
-      o += "[[ip.network.name]]\nname = \"www.google.com\"\naddresses = [" +
-           quoted(n.dnsHostAddress) + "]\n";
-    return;
-  }
+  // A fixed network holds its address and no lease: no DHCP keys.
+  const bool fixed = n.dhcpHere == 0;
+  if (fixed) o += "# Fixed on this network, as its node showed:\ndhcp = false\n";
   if (n.dhcpHere == 1) o += "# DHCP on this network, as its node showed:\ndhcp = true\n";
-  if (!n.leaseKnown) o += "# No address was seen after joining: no DHCP answer chosen.\n";
+  if (!fixed && !n.leaseKnown) o += "# No address was seen after joining: no DHCP answer chosen.\n";
   if (!n.address.empty()) {
     o += "address = " + quoted(n.address) + "\nmask = " + quoted(n.mask) + "\n";
     if (!n.gateway.empty()) o += "gateway = " + quoted(n.gateway) + "\n";
   }
   // A valid renewal brings the server and lease time too.
-  if (!n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
-  if (n.leaseObtained) o += "lease_obtained = " + std::to_string(n.leaseObtained) + "\n";
+  if (!fixed && !n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
+  if (!fixed && n.leaseObtained) o += "lease_obtained = " + std::to_string(n.leaseObtained) + "\n";
   if (!n.subnet.empty())
     o += "subnet = \"" + n.subnet + "\"   # the smallest that holds the addresses that answered\n";
   if (n.dnsKnown) o += "dns = " + list(n.dns) + "\n";
-  if (n.releaseError) o += "release_error = " + std::to_string(n.releaseError) + "\n";
-  for (const Renewal& r : n.renewals) renewal(o, r);
+  if (!fixed && n.releaseError) o += "release_error = " + std::to_string(n.releaseError) + "\n";
+  if (!fixed)
+    for (const Renewal& r : n.renewals) renewal(o, r);
   for (const EchoHost& h : n.hosts) {
     o += "[[ip.network.host]]\naddress = " + quoted(h.address) +
          "\nrtt = " + std::to_string(h.rtt) + "\n";
