@@ -47,9 +47,11 @@ void onDebugText(const char16_t* text) {
   }
 }
 
-void onPaint(const Frame& f, const std::u16string& text) {
+void onPaint(const std::u16string& text) {
   Capture& c = capture();
   if (c.pendingFrame < 0 || text.find(c.pendingText) == std::u16string::npos) return;
+  Frame f;
+  if (!lastFrame(f)) return;
   encodePng(f.width, f.height, f.rgb, c.lines[size_t(c.pendingFrame)].png);
   c.pendingFrame = -1;
 }

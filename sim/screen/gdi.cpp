@@ -147,6 +147,73 @@ char32_t codePoint(const char16_t* s, int n, int& i) {
   return c;
 }
 
+// Draws one DrawText call: each line of the text from the rectangle's top
+// left, clipped to the rectangle.
+void drawTextOp(Window& w, const PaintOp& op) {
+  const char16_t* text = op.text.data();
+  const int n = int(op.text.size());
+  const int cell = fontCellHeight(op.font);
+  const plat::RECT& clip = op.clip;
+  int penY = op.rect.top;
+  int i = 0;
+  while (i < n && penY < clip.bottom) {
+    int start = i;
+    while (i < n && text[i] != u'\r' && text[i] != u'\n') i++;
+    int end = i;
+    if (i < n) i += (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
+    if (penY + cell > clip.top) {
+      int baseline = penY + fontAscent(op.font);
+      if (op.bkMode == OPAQUE) {
+        int width = 0;
+        for (int k = start; k < end && op.rect.left + width < clip.right; k++)
+          width += fontGlyph(op.font, codePoint(text, end, k)).advance;
+        plat::RECT lineRect{op.rect.left, penY, op.rect.left + width, penY + cell};
+        fill(w, clipped(w, lineRect, clip), op.bkColor);
+      }
+      int penX = op.rect.left;
+      for (int k = start; k < end && penX < clip.right; k++) {
+        const Glyph& g = fontGlyph(op.font, codePoint(text, end, k));
+        drawGlyph(w, g, penX, baseline, clip, op.color);
+        penX += g.advance;
+      }
+    }
+    penY += cell;
+  }
+}
+
+// The calls painted since the pixels were last read, drawn now, in order.
+void drawPending(Window& w) {
+  for (const PaintOp& op : w.pending) {
+    if (op.kind == PaintOp::Fill)
+      fill(w, op.rect, op.color);
+    else
+      drawTextOp(w, op);
+  }
+  w.pending.clear();
+}
+
+// Keeps a drawing call for later. A fill of the whole window hides
+// everything before it, so those are dropped; the list is drawn once it
+// holds MAX_PENDING calls, which bounds what a long paint keeps.
+constexpr size_t MAX_PENDING = 512;
+void keep(Window& w, PaintOp op) {
+  const plat::RECT& r = op.rect;
+  if (op.kind == PaintOp::Fill && r.left <= 0 && r.top <= 0 && r.right >= w.width &&
+      r.bottom >= w.height)
+    w.pending.clear();
+  if (w.pending.size() >= MAX_PENDING) drawPending(w);
+  w.pending.push_back(std::move(op));
+}
+
+void keepFill(Window& w, const plat::RECT& r, plat::COLORREF color) {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  PaintOp op;
+  op.kind = PaintOp::Fill;
+  op.rect = r;
+  op.color = color;
+  keep(w, std::move(op));
+}
+
 }  // namespace
 
 }  // namespace ws
@@ -160,7 +227,8 @@ void setPaintTap(PaintTap tap) { paintTap = tap; }
 bool lastFrame(Frame& out) {
   auto& s = ws::state();
   if (s.lastPainted < 0) return false;
-  const ws::Window& w = *s.windows[size_t(s.lastPainted)];
+  ws::Window& w = *s.windows[size_t(s.lastPainted)];
+  ws::drawPending(w);
   out.width = w.width;
   out.height = w.height;
   out.rgb = w.rgb.data();
@@ -194,7 +262,7 @@ HDC beginPaint(HWND window, PAINTSTRUCT* paint) {
     w->erase = false;
     if (w->proc(window, WM_ERASEBKGND, WPARAM(reinterpret_cast<uintptr_t>(dc)), 0) == 0) {
       if (GdiObject* b = objectOf(w->background); b && b->kind == GdiKind::Brush)
-        fill(*w, paint->rcPaint, b->color);
+        keepFill(*w, paint->rcPaint, b->color);
     }
   }
   w->invalid = false;  // validated: nothing more to paint until marked again
@@ -213,7 +281,7 @@ BOOL endPaint(HWND window, const PAINTSTRUCT*) {
   state().lastPainted = w->index;
   state().lastFrameText = w->frameText;
   framePainted(*w);
-  if (Frame f; paintTap && lastFrame(f)) paintTap(f, w->frameText);
+  if (paintTap) paintTap(w->frameText);
   return 1;
 }
 
@@ -222,7 +290,7 @@ int fillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   Window* w = paintingWindow(dc);
   GdiObject* b = objectOf(brush);
   if (!w || !rect || !b || b->kind != GdiKind::Brush) return 0;
-  fill(*w, clipped(*w, *rect, *rect), b->color);
+  keepFill(*w, clipped(*w, *rect, *rect), b->color);
   return 1;
 }
 
@@ -267,33 +335,24 @@ int drawText(HDC dc, const char16_t* text, int count, RECT* rect, UINT format) {
   GdiObject* fo = objectOf(w->dc.font);
   Font* font = fo && fo->kind == GdiKind::Font ? fo->font : nullptr;
   int cell = font ? fontCellHeight(font) : DEFAULT_CELL;
-  RECT clip = clipped(*w, *rect, *rect);
+  // The lines are counted here; the pixels are drawn when they are read.
   int lines = 0;
-  int penY = rect->top;
-  int i = 0;
-  while (i < n) {
-    int start = i;
+  for (int i = 0; i < n; lines++) {
     while (i < n && text[i] != u'\r' && text[i] != u'\n') i++;
-    int end = i;
     if (i < n) i += (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
-    lines++;
-    if (font && penY < clip.bottom && penY + cell > clip.top) {
-      int baseline = penY + fontAscent(font);
-      if (w->dc.bkMode == OPAQUE) {
-        int width = 0;
-        for (int k = start; k < end && rect->left + width < clip.right; k++)
-          width += fontGlyph(font, codePoint(text, end, k)).advance;
-        RECT lineRect{rect->left, penY, rect->left + width, penY + cell};
-        fill(*w, clipped(*w, lineRect, clip), w->dc.bkColor);
-      }
-      int penX = rect->left;
-      for (int k = start; k < end && penX < clip.right; k++) {
-        const Glyph& g = fontGlyph(font, codePoint(text, end, k));
-        drawGlyph(*w, g, penX, baseline, clip, w->dc.textColor);
-        penX += g.advance;
-      }
-    }
-    penY += cell;
+  }
+  RECT clip = clipped(*w, *rect, *rect);
+  if (font && clip.right > clip.left && clip.bottom > clip.top) {
+    PaintOp op;
+    op.kind = PaintOp::Text;
+    op.rect = *rect;
+    op.clip = clip;
+    op.color = w->dc.textColor;
+    op.bkMode = w->dc.bkMode;
+    op.bkColor = w->dc.bkColor;
+    op.font = font;
+    op.text.assign(text, size_t(n));
+    keep(*w, std::move(op));
   }
   w->frameText.append(text, size_t(n));
   trace("DrawText", {{"chars", n}, {"lines", lines}, {"format", format}});

@@ -25,10 +25,12 @@ struct Frame {
   int height = 0;
   const uint8_t* rgb = nullptr;
 };
+// The pixels are drawn when this asks for them (the calls of each paint
+// are kept until then), so a caller that only wants the text pays nothing.
 bool lastFrame(Frame& out);
-// Called at the end of every paint with the frame just painted and the text
-// that paint drew (null: nobody is told).
-using PaintTap = void (*)(const Frame& frame, const std::u16string& text);
+// Called at the end of every paint with the text that paint drew; the
+// frame itself is lastFrame's (null: nobody is told).
+using PaintTap = void (*)(const std::u16string& text);
 void setPaintTap(PaintTap tap);
 // Writes the last painted frame as PNG; false with a reason when nothing
 // was painted or the file cannot be written.

@@ -36,6 +36,21 @@ struct DcState {
   plat::HGDIOBJ font = nullptr;
 };
 
+// One drawing call of a paint, kept until somebody looks at the pixels
+// (gdi.cpp): a run paints its console a hundred times or more, and only the
+// screenshot, the report's frames and a script's look at the screen read
+// what was painted.
+struct PaintOp {
+  enum Kind { Fill, Text } kind = Fill;
+  plat::RECT rect{};         // Fill: already clipped; Text: DrawText's rectangle
+  plat::RECT clip{};         // Text: the part of rect inside the window
+  plat::COLORREF color = 0;  // Fill: the brush; Text: the text colour
+  int bkMode = OPAQUE;
+  plat::COLORREF bkColor = 0;
+  Font* font = nullptr;
+  std::u16string text;
+};
+
 struct Window {
   int index = 0;
   std::u16string className, title;
@@ -51,8 +66,10 @@ struct Window {
   bool painting = false;
   DcState dc;
   std::u16string frameText;  // what the paint in progress has drawn
-  // The client area: width x height, 8-bit RGB, rows top to bottom.
+  // The client area: width x height, 8-bit RGB, rows top to bottom, as of
+  // the last time the pending calls were drawn.
   std::vector<uint8_t> rgb;
+  std::vector<PaintOp> pending;  // drawn on rgb, in order, when it is read
 };
 
 // An UpdateWindow from another thread, waiting to be painted.
