@@ -194,4 +194,62 @@ void drawTextLines() {
 
 TEST(Screen, DrawTextBreaksLinesOnlyAtLineEnds) { EXPECT_EQ(inChildProcess(drawTextLines), 0); }
 
+// A paint's calls are drawn only when the pixels are read: what a later
+// paint leaves uncovered must still show the earlier one, a long paint must
+// keep its order past the bound on kept calls, and reading in between must
+// change nothing.
+void keptCallsDrawInOrder() {
+  plat::WNDCLASS wc{};
+  wc.lpfnWndProc = plainProc;
+  wc.lpszClassName = u"plain";
+  ASSERT_NE(plat::registerClass(&wc), 0);
+  plat::HWND h = plat::createWindowEx(0, u"plain", u"t", 0, 0, 0, 100, 100, nullptr, nullptr,
+                                      nullptr, nullptr);
+  ASSERT_NE(h, nullptr);
+  plat::showWindow(h, 1);
+  plat::HBRUSH white = plat::createSolidBrush(0xFFFFFF), red = plat::createSolidBrush(0x0000FF);
+  plat::HBRUSH blue = plat::createSolidBrush(0xFF0000);
+  plat::PAINTSTRUCT ps;
+  plat::HDC dc = plat::beginPaint(h, &ps);
+  plat::RECT all{0, 0, 100, 100};
+  plat::fillRect(dc, &all, white);
+  plat::LOGFONT lf{};
+  lf.lfHeight = CELL;
+  plat::selectObject(dc, plat::createFontIndirect(&lf));
+  plat::setBkMode(dc, 1);  // transparent
+  plat::RECT text{0, 0, 100, CELL};
+  plat::drawText(dc, u"MMMMMMMMMMMMMMMM", -1, &text, 0);
+  plat::endPaint(h, &ps);
+  sim::Frame f;
+  ASSERT_TRUE(sim::lastFrame(f));
+  const std::vector<uint8_t> first(f.rgb, f.rgb + 100 * 100 * 3);
+  int dark = 0;
+  for (int x = 0; x < 50; x++) dark += first[(5 * 100 + size_t(x)) * 3] < 0x80;
+  ASSERT_GT(dark, 0) << "the text was not drawn";
+
+  // A second paint covers the right half only, then fills one pixel over
+  // and over, more often than the calls kept at once.
+  dc = plat::beginPaint(h, &ps);
+  plat::RECT right{50, 0, 100, 100};
+  plat::fillRect(dc, &right, red);
+  plat::RECT dot{10, 90, 11, 91};
+  for (int i = 0; i < 1001; i++) plat::fillRect(dc, &dot, i % 2 ? red : blue);
+  plat::endPaint(h, &ps);
+  ASSERT_TRUE(sim::lastFrame(f));
+  ASSERT_TRUE(sim::lastFrame(f));  // reading twice draws nothing twice
+  for (int y = 0; y < CELL; y++)
+    for (int x = 0; x < 50; x++)
+      for (int k = 0; k < 3; k++) {
+        size_t i = (size_t(y) * 100 + size_t(x)) * 3 + size_t(k);
+        ASSERT_EQ(f.rgb[i], first[i]) << x << "," << y;
+      }
+  EXPECT_EQ(f.rgb[(5 * 100 + 70) * 3 + 0], 0xFF);  // red is 0x0000FF: R first
+  EXPECT_EQ(f.rgb[(5 * 100 + 70) * 3 + 2], 0);
+  const uint8_t* d = &f.rgb[(90 * 100 + 10) * 3];
+  EXPECT_EQ(d[0], 0);  // the last of the 1001 fills: blue
+  EXPECT_EQ(d[2], 0xFF);
+}
+
+TEST(Screen, KeptCallsDrawInOrder) { EXPECT_EQ(inChildProcess(keptCallsDrawInOrder), 0); }
+
 }  // namespace
