@@ -28,6 +28,7 @@ struct Renewal {
   int poll = 1;
   std::string address, mask = "255.255.255.0", gateway;
   bool addressKnown = false;
+  long context = -1;  // as a release line showed it; -1: the stack's own
 };
 
 struct EchoHost {
@@ -54,6 +55,7 @@ struct NetworkIp {
   std::string dnsHostAddress;  // the address the test host name resolves to
   std::string subnet;          // a.b.c.d/n, or empty
   long releaseError = 0;
+  long context = -1;  // of the address handed out on joining, as a release showed it
 };
 
 // The WLAN adapter's IP configuration before any join.
@@ -90,7 +92,6 @@ struct Model {
   bool dnsNoNetworkKnown = false;
   std::vector<NetworkIp> ipNetworks;
   std::vector<int> failEcho;
-  int contextFiller = 0;  // addresses the stack numbered before the WLAN adapter's
   // How long each name lookup takes ([ip] lookup_ms): 0 unless a sweep's
   // count of unfinished probes needs lookups that long; fixed by the
   // first sweep placed.

@@ -163,17 +163,18 @@ int networkFor(Model& m, const std::string& ssid) {
 void observeAddress(Model& m, RunTrack& t, const std::string& address) {
   if (!t.pendingAddress) return;
   t.pendingAddress = false;
+  t.srcNumbered = false;
   bool some = address != "0.0.0.0";
   if (t.src == RunTrack::Join && t.srcNet >= 0) {
     NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
     if (!n.leaseKnown) n.leaseKnown = true, n.address = some ? address : "";
-    if (some) t.srcContext = t.dynamicContexts++;
+    t.srcNumbered = some;
   } else if (t.src == RunTrack::Renew && t.srcNet >= 0) {
     Renewal& r = m.ipNetworks[size_t(t.srcNet)].renewals[size_t(t.srcRenewal)];
     r.addressKnown = true;
     r.address = address;
     if (r.kind == Renewal::Nothing && some) r.kind = Renewal::Valid, r.poll = 1;
-    if (r.kind != Renewal::Nothing && some) t.srcContext = t.dynamicContexts++;
+    t.srcNumbered = r.kind != Renewal::Nothing && some;
   } else if (t.src == RunTrack::Initial && !m.adapter.seen && some) {
     m.adapter.addresses = {{address, "255.255.255.0"}};
     m.adapter.contexts = {-1};

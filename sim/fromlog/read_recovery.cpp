@@ -23,10 +23,10 @@ bool readContexts(Cursor& c, RunTrack& t) {
     char* end = nullptr;
     long v = std::strtol(hex.c_str(), &end, 16);
     if (hex.empty() || *end) return fail(c, "not a context");
-    if (i == 0 && t.srcContext >= 0) {
-      t.contextsSeen.push_back({t.srcContext, v});
-      t.contextLines.push_back(c.at + 1);
-    }
+    const bool fromRun = t.src == RunTrack::Join || t.src == RunTrack::Renew;
+    if (i == 0 && fromRun && t.srcNumbered && t.srcNet >= 0)
+      t.contextsSeen.push_back(
+          {t.srcNet, t.src == RunTrack::Renew ? t.srcRenewal : -1, v, c.at + 1});
     if (t.src == RunTrack::Initial && size_t(i) < c.m.adapter.contexts.size())
       c.m.adapter.contexts[size_t(i)] = v;
     else if (t.src == RunTrack::Initial || i > 0)
@@ -154,6 +154,12 @@ bool readRecovery(Cursor& c, RunTrack& t, bool& valid) {
     if (!readReleaseAndRenew(c, t, renewed)) return false;
   }
   valid = c.done() || c.peek() != "Cannot get a valid IP Address with DHCP.";
+  // A renewal that gave an address, yet the address is not valid when
+  // looked at again: only a failed read of the adapter list does that, and
+  // the log does not say which read it was.
+  if (!valid && t.pendingAddress && t.src == RunTrack::Renew &&
+      c.m.ipNetworks[size_t(t.srcNet)].renewals[size_t(t.srcRenewal)].kind == Renewal::Valid)
+    notMadeAgain(c, "the adapter list could not be read after a renewal that gave an address");
   return valid || readSweep(c, t);
 }
 

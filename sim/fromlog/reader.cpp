@@ -3,6 +3,7 @@
 #include "fromlog/reader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "fromlog/track.h"
@@ -176,6 +177,16 @@ bool lists(const NetworkIp& n, const char* address) {
 
 void finishRun(Model& m, RunTrack& t) {
   pickSubnets(m, t);
+  // A renewal the log shows as giving an address without ever showing the
+  // address: the network's own, where the log shows one.
+  for (NetworkIp& n : m.ipNetworks)
+    for (Renewal& r : n.renewals)
+      if (r.kind == Renewal::Valid && r.address.empty()) {
+        const bool own = !n.address.empty();
+        r.address = own ? n.address : "192.168.1.100";
+        r.mask = own ? n.mask : "255.255.255.0";
+        m.choices.push_back("the address of a renewal the log does not show: " + r.address);
+      }
   int calls = 0;
   for (const EchoEvent& e : t.echoes) {
     const NetworkIp* n = e.net >= 0 ? &m.ipNetworks[size_t(e.net)] : nullptr;
@@ -189,16 +200,24 @@ void finishRun(Model& m, RunTrack& t) {
       if (!e.ok) m.failEcho.push_back(calls);
     }
   }
-  int automatic = int(std::count(m.adapter.contexts.begin(), m.adapter.contexts.end(), -1));
-  bool set = false;
-  for (size_t k = 0; k < t.contextsSeen.size(); k++) {
-    int filler = int(t.contextsSeen[k].second) - 0x100 - t.contextsSeen[k].first - automatic;
-    if (!set && filler >= 0) {
-      m.contextFiller = filler, set = true;
-    } else if (!set || filler != m.contextFiller) {
-      notMadeAgain(m, t.contextLines[k], "an address context the stack's numbering cannot give");
-      break;
+  // Each Context a release line showed is written on the lease or renewal
+  // that brought the address, so the stack gives it again; one the stack
+  // cannot give (a second value for the same lease, or one already named)
+  // is left to the stack.
+  std::vector<long> named;
+  for (long c : m.adapter.contexts)
+    if (c >= 0) named.push_back(c);
+  for (const SeenContext& s : t.contextsSeen) {
+    NetworkIp& n = m.ipNetworks[size_t(s.net)];
+    long& slot = s.renewal < 0 ? n.context : n.renewals[size_t(s.renewal)].context;
+    if (slot == s.value) continue;
+    if (slot >= 0 || s.value <= 0 || s.value > long(UINT32_MAX) ||
+        std::find(named.begin(), named.end(), s.value) != named.end()) {
+      notMadeAgain(m, s.line, "an address context the stack's numbering cannot give");
+      continue;
     }
+    slot = s.value;
+    named.push_back(s.value);
   }
 }
 

@@ -24,6 +24,14 @@ struct Reach {
   std::string address, gateway, target;
 };
 
+// A release line's Context of an address that came from joining a network
+// (renewal -1) or from one of its renewals.
+struct SeenContext {
+  int net = -1, renewal = -1;
+  long value = 0;
+  size_t line = 0;
+};
+
 struct RunTrack {
   int cur = -1;    // network the adapter is on (index into Model::ipNetworks)
   int entry = -1;  // the node's survey row (index into Model::networks)
@@ -32,10 +40,8 @@ struct RunTrack {
   int srcNet = -1, srcRenewal = -1;
   bool pendingAddress = false;  // the next address seen is the source's
   int leaseNet = -1;            // whose server and lease the adapter shows (-1: its own)
-  int dynamicContexts = 0;      // addresses the stack has numbered during the run
-  int srcContext = -1;          // the present address's number among them (-1: initial)
-  std::vector<std::pair<int, long>> contextsSeen;
-  std::vector<size_t> contextLines;  // where each was seen
+  bool srcNumbered = false;     // the present address was numbered by the stack in the run
+  std::vector<SeenContext> contextsSeen;
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
 };

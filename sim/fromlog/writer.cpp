@@ -110,13 +110,6 @@ void adapter(std::string& o, const Model& m) {
     if (i < a.contexts.size() && a.contexts[i] >= 0)
       o += "context = " + std::to_string(a.contexts[i]) + "\n";
   }
-  if (m.contextFiller > 0) {
-    o += "\n# Addresses the stack numbered before the run's own, so that the contexts\n";
-    o += "# the release lines show come out the same; their adapter is not the NIC.\n";
-    o += "[[ip.adapter]]\nname = \"(numbering)\"\nindex = 9\ndhcp = false\n";
-    for (int i = 0; i < m.contextFiller; i++)
-      o += "[[ip.adapter.address]]\naddress = \"0.0.0.0\"\n";
-  }
 }
 
 void renewal(std::string& o, const Renewal& r) {
@@ -127,6 +120,8 @@ void renewal(std::string& o, const Renewal& r) {
   if (r.kind == Renewal::Nothing) return;
   o += "poll = " + std::to_string(r.poll) + "\naddress = " + quoted(r.address) +
        "\nmask = " + quoted(r.mask) + "\n";
+  if (r.context >= 0)
+    o += "context = " + std::to_string(r.context) + "   # as its release showed\n";
   if (r.kind == Renewal::Valid && !r.gateway.empty()) o += "gateway = " + quoted(r.gateway) + "\n";
 }
 
@@ -140,6 +135,8 @@ void ipNetwork(std::string& o, const NetworkIp& n) {
   if (!n.address.empty()) {
     o += "address = " + quoted(n.address) + "\nmask = " + quoted(n.mask) + "\n";
     if (!n.gateway.empty()) o += "gateway = " + quoted(n.gateway) + "\n";
+    if (n.context >= 0)
+      o += "context = " + std::to_string(n.context) + "   # as its release showed\n";
   }
   // A valid renewal brings the server and lease time too.
   if (!fixed && !n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
