@@ -39,6 +39,10 @@ for bad in other.txt:1 corrupt.log:9 bad-address.log:77; do
   [ ! -e "$work/bad.toml" ] || fail "$f: a scenario was written"
 done
 
-# The property over our own logs.
-sh "$fl/roundtrip.sh" "$sim" "$work/scenarios" "$root"/scenarios/*.log | tail -1
-sh "$fl/explore.sh" "$sim" "$work/explore" 1 1 ${QV_FROM_LOG_WORLDS:-60} | tail -1
+# The property over our own logs; a failed log is named with its world.
+out=$(sh "$fl/roundtrip.sh" "$sim" "$work/scenarios" "$root"/scenarios/*.log) ||
+  fail "$(echo "$out" | grep '^FAIL')"
+echo "$out" | tail -1
+out=$(sh "$fl/explore.sh" "$sim" "$work/explore" 1 1 ${QV_FROM_LOG_WORLDS:-60}) ||
+  fail "$(echo "$out" | grep '^FAIL')"
+echo "$out" | tail -1
