@@ -44,8 +44,8 @@ asan: deps
 
 tsan: deps
 	@cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread >/dev/null
-	@cmake --build $(BUILD)/tsan -j $(JOBS) --target qv-unit-tests quorvelta-sim
-	@cd $(BUILD)/tsan && ./tests/qv-unit-tests --gtest_filter='*Concurrency*'
+	@cmake --build $(BUILD)/tsan -j $(JOBS) --target qv-concurrency-tests quorvelta-sim
+	@cd $(BUILD)/tsan && ./tests/qv-concurrency-tests
 	@# The simulated handheld itself, through two sweeps of real threads. A
 	@# thread that has ended but is never joined before the process exits is
 	@# no race, so leaks are not reported.
