@@ -2,6 +2,7 @@
 // trace, and console text as the log holds it.
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "explore/explore.h"
 
@@ -35,57 +36,64 @@ std::string logBytes(const std::u16string& text) {
   return out;
 }
 
+// One pass over the trace, looking at each record's call name once: a
+// sweep's trace holds thousands of records, and this runs for every world.
 void readTraceFacts(const std::string& trace, RunRecord& r) {
+  using View = std::string_view;
   bool firstThread = true;
-  auto field = [](const std::string& line, const char* key) -> long {
-    std::string k = std::string("\"") + key + "\":";
-    size_t p = line.find(k);
-    return p == std::string::npos ? -1 : std::strtol(line.c_str() + p + k.size(), nullptr, 10);
+  View line;
+  auto has = [&](View text) { return line.find(text) != View::npos; };
+  auto field = [&](View key) -> long {
+    size_t p = line.find(key);
+    if (p == View::npos) return -1;
+    // The record is a line of the trace string, so the number ends inside it.
+    return std::strtol(line.data() + p + key.size(), nullptr, 10);
   };
+  constexpr View CALL = "\"call\":\"";
   size_t at = 0;
   while (at < trace.size()) {
     size_t end = trace.find('\n', at);
     if (end == std::string::npos) end = trace.size();
-    std::string line = trace.substr(at, end - at);
+    line = View(trace).substr(at, end - at);
     at = end + 1;
-    auto is = [&](const char* call) {
-      return line.find(std::string("\"call\":\"") + call + "\"") != std::string::npos;
-    };
-    bool ok = line.find("\"ok\":true") != std::string::npos;
-    if (!r.nicFound && ok && is("DeviceIoControl") &&
-        line.find("\"oid\":\"0x0D01011A\"") != std::string::npos) {
+    View call;
+    if (size_t p = line.find(CALL); p != View::npos) {
+      View rest = line.substr(p + CALL.size());
+      call = rest.substr(0, rest.find('"'));
+    }
+    if (call.empty()) continue;
+    const bool ok = has("\"ok\":true");
+    if (!r.nicFound && ok && call == "DeviceIoControl" && has("\"oid\":\"0x0D01011A\"")) {
       // The first accepted scan request is the adapter test of the NIC found.
       r.nicFound = true;
-      r.nicTraceName = stringField(line, "name");
-    } else if (is("FormatMessage")) {
-      r.releaseMessages.emplace_back(field(line, "code"),
-                                     line.find("\"found\":true") != std::string::npos);
+      r.nicTraceName = stringField(std::string(line), "name");
+    } else if (call == "FormatMessage") {
+      r.releaseMessages.emplace_back(field("\"code\":"), has("\"found\":true"));
     }
-    if (is("CreateWindowEx")) {
+    if (call == "CreateWindowEx") {
       r.windowCreated = r.windowCreated || ok;
-    } else if (is("CreateThread")) {
+    } else if (call == "CreateThread") {
       if (firstThread) r.workerStarted = ok;
       firstThread = false;
-    } else if (is("IdleTap")) {
+    } else if (call == "IdleTap") {
       r.idleTap = true;
-    } else if (is("fopen")) {
+    } else if (call == "fopen") {
       r.logOpenFailed = r.logOpenFailed || !ok;
-    } else if (is("GetMessage") && line.find("\"answer\":-1") != std::string::npos) {
+    } else if (call == "GetMessage" && has("\"answer\":-1")) {
       if (r.userEnd == UserEnd::None) r.userEnd = UserEnd::MessageError;
-    } else if (is("ExitProcess")) {
-      r.exitProcessCode = int(field(line, "code"));
-    } else if (is("DispatchMessage") &&
-               (line.find("\"msg\":\"WM_TIMER\"") != std::string::npos ||
-                line.find("\"msg\":\"WM_LBUTTONDOWN\"") != std::string::npos)) {
-      long x = field(line, "x"), y = field(line, "y");
-      bool timer = line.find("WM_TIMER") != std::string::npos;
+    } else if (call == "ExitProcess") {
+      r.exitProcessCode = int(field("\"code\":"));
+    } else if (call == "DispatchMessage" &&
+               (has("\"msg\":\"WM_TIMER\"") || has("\"msg\":\"WM_LBUTTONDOWN\""))) {
+      long x = field("\"x\":"), y = field("\"y\":");
+      bool timer = has("WM_TIMER");
       r.userScrolled = r.userScrolled || timer ||
                        (x >= 210 && x < 220 && ((y >= 0 && y < 10) || (y >= 229 && y < 239)));
-    } else if (is("DispatchMessage") && r.userEnd == UserEnd::None) {
-      if (line.find("\"msg\":\"WM_CLOSE\"") != std::string::npos) {
+    } else if (call == "DispatchMessage" && r.userEnd == UserEnd::None) {
+      if (has("\"msg\":\"WM_CLOSE\"")) {
         r.userEnd = UserEnd::Close;
-      } else if (line.find("\"msg\":\"WM_LBUTTONUP\"") != std::string::npos) {
-        long x = field(line, "x"), y = field(line, "y");
+      } else if (has("\"msg\":\"WM_LBUTTONUP\"")) {
+        long x = field("\"x\":"), y = field("\"y\":");
         bool inBox = x >= 210 && x < 220 && ((y >= 0 && y < 10) || (y >= 229 && y < 239));
         if (!inBox) r.userEnd = UserEnd::Tap;
       }

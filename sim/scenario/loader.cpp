@@ -43,10 +43,12 @@ bool loadScenario(const std::string& whole, const std::string& file, World& out,
     // syntax is checked first with every such byte replaced by an ASCII
     // letter (same lines, same structure: they may only stand in strings
     // and comments), and only a file whose syntax holds is parsed as it is.
+    // A file all in ASCII is that copy already, and is parsed once.
     std::string ascii(text);
+    bool beyond = false;
     for (char& ch : ascii)
-      if (static_cast<unsigned char>(ch) >= 0x80) ch = 'x';
-    (void)toml::parse(ascii, file);
+      if (static_cast<unsigned char>(ch) >= 0x80) ch = 'x', beyond = true;
+    if (beyond) (void)toml::parse(ascii, file);
     root = toml::parse(text, file);
   } catch (const toml::parse_error& e) {
     error = "quorvelta-sim: " + file + ":" + std::to_string(e.source().begin.line) +
