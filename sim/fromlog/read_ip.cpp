@@ -43,22 +43,41 @@ bool leaseSeconds(const std::string& text, int biasHours, long long& t) {
   return t >= -2147483648LL && t <= 2147483647LL;
 }
 
-// Without the clock line (dropped with the oldest lines) the zone shows in
-// the lease time of an adapter that got no lease: that moment is 0.
-void zoneFromLease(Model& m, const Snapshot& s, const std::string& text, int& biasHours) {
-  if (!m.headDropped || m.zoneFromLease || !s.server.empty() || s.addresses.size() != 1 ||
-      s.addresses[0].first != "0.0.0.0")
+// A lease time of moment 0 (an adapter that holds no lease: before the
+// join's lease comes, after a release or an APIPA renewal) pins the time
+// zone's whole hours, which the clock line shows only within a day (a
+// bias of 12 hours and one of -12 give the same clock line), and which
+// nothing shows at all once the clock line was dropped with the oldest
+// lines. The first such lease fixes the zone; leases read before it are
+// moved so that they still show as they did.
+void zoneFromLease(Cursor& c, const std::string& text, int& biasHours) {
+  Model& m = c.m;
+  if (m.zoneFromLease) return;
+  std::vector<int> candidates;
+  if (m.headDropped) {
+    for (int h = -24; h <= 24; h++) candidates.push_back(h);
+  } else {
+    for (int h : {biasHours, biasHours - 24, biasHours + 24})
+      if (h >= -24 && h <= 24) candidates.push_back(h);
+  }
+  for (int h : candidates) {
+    long long t;
+    if (!leaseSeconds(text, h, t) || t != 0) continue;
+    const long long shift = (h - biasHours) * 3600LL;
+    auto move = [&](long long& lease) {
+      if (!lease) return;
+      lease += shift;
+      if (lease < -2147483648LL || lease > 2147483647LL)
+        notMadeAgain(c, "a lease time that no time zone of this log can give with the others");
+    };
+    move(m.adapter.leaseObtained);
+    for (NetworkIp& n : m.ipNetworks) move(n.leaseObtained);
+    biasHours = h;
+    m.biasHours = h;
+    m.zoneFromLease = true;
+    m.choices.push_back("the time zone's whole hours from a lease time of moment 0");
     return;
-  int h;
-  if (std::sscanf(text.c_str(), "1/01/70 %d:00:00 local", &h) == 1 && h <= 12)
-    biasHours = -h;
-  else if (std::sscanf(text.c_str(), "12/31/69 %d:00:00 local", &h) == 1 && h >= 12)
-    biasHours = 24 - h;
-  else
-    return;
-  m.biasHours = biasHours;
-  m.zoneFromLease = true;
-  m.choices.push_back("the time zone from a lease time of moment 0");
+  }
 }
 
 bool numbered(const std::string& l, const char* format, int n, std::string& value) {
@@ -93,7 +112,7 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
     return fail(c, "expected the DHCP server");
   if (!addressText(s.server, true)) return fail(c, "not the DHCP server's address");
   c.at++;
-  if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c.m, s, v, biasHours);
+  if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c, v, biasHours);
   if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) ||
       !leaseSeconds(v, biasHours, s.lease))
     return fail(c, "not a lease time this log's time zone can give");

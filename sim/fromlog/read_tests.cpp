@@ -111,7 +111,8 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   Model& m = c.m;
   // A fixed address on a network after DHCP was seen: the network's own
   // configuration (a device that keeps its settings per network).
-  const bool here = m.adapter.dhcpKnown && m.adapter.dhcp && t.cur >= 0;
+  const bool known = m.adapter.dhcpKnown;
+  const bool here = known && m.adapter.dhcp && t.cur >= 0;
   if (!here) m.adapter.dhcp = false, m.adapter.dhcpKnown = true;
   t.src = RunTrack::Initial, t.pendingAddress = false;
   std::string a, mask, gw;
@@ -126,7 +127,18 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   if (!addressText(a) || !addressText(mask) || !addressText(gw, true))
     return fail(c, "not the fixed configuration's addresses");
   c.at++;
-  if (here) {
+  // A fixed adapter that shows another fixed configuration than its own
+  // after a join: the network's own (the adapter's comes back on networks
+  // that set none). The first one shown is taken as the adapter's.
+  bool network = here;
+  if (!here && known && t.cur >= 0 && !m.adapter.addresses.empty()) {
+    const NetworkIp& n = m.ipNetworks[size_t(t.cur)];
+    const std::string ownGateway = m.adapter.gateways.empty() ? "" : m.adapter.gateways[0];
+    network = n.dhcpHere == 0 ||
+              (n.dhcpHere < 0 && (a != m.adapter.addresses[0].first ||
+                                  mask != m.adapter.addresses[0].second || gw != ownGateway));
+  }
+  if (network) {
     NetworkIp& n = m.ipNetworks[size_t(t.cur)];
     if (n.dhcpHere < 0) {
       n.dhcpHere = 0, n.address = a, n.mask = mask, n.gateway = gw, n.leaseKnown = true;
