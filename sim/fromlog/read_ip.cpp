@@ -127,12 +127,52 @@ std::vector<std::string> dropEmpty(const std::vector<std::string>& v) {
   return out;
 }
 
-void applyAdapter(Model& m, RunTrack& t, const Snapshot& s) {
+}  // namespace
+
+// Its own, the lease of the network it joined, or the renewal's.
+bool heldAddress(const Model& m, const RunTrack& t, std::string& address) {
+  if (t.pendingAddress) return false;
+  if (t.src == RunTrack::Initial && (m.adapter.seen || !m.adapter.addresses.empty())) {
+    address = m.adapter.addresses.empty() ? "0.0.0.0" : m.adapter.addresses[0].first;
+    return true;
+  }
+  if (t.srcNet < 0) return false;
+  const NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
+  if (t.src == RunTrack::Join && n.leaseKnown) {
+    address = n.address.empty() ? "0.0.0.0" : n.address;
+    return true;
+  }
+  if (t.src == RunTrack::Renew && n.renewals[size_t(t.srcRenewal)].addressKnown) {
+    address = n.renewals[size_t(t.srcRenewal)].address;
+    return true;
+  }
+  return false;
+}
+
+void reachedNow(RunTrack& t, size_t line, const std::string& target) {
+  Reach r;
+  r.line = line, r.net = t.cur, r.target = target;
+  r.src = t.src, r.srcNet = t.srcNet, r.srcRenewal = t.srcRenewal;
+  t.reached.push_back(r);
+}
+
+namespace {
+
+void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   if (!m.adapter.dhcpKnown) m.adapter.dhcp = s.dhcp, m.adapter.dhcpKnown = true;
   std::string first = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].first;
   std::string firstMask = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].second;
   std::string gateway = s.gateways.empty() ? "" : s.gateways[0];
   if (t.pendingAddress) observeAddress(m, t, first);
+  // Another address than the one the adapter got, with no join, release or
+  // renewal the log shows in between: a lease or renewal that came after
+  // the program had stopped waiting for it, or a join its BSSID polls did
+  // not see. When it came is a matter of timings the log leaves open.
+  std::string held;
+  if (heldAddress(m, t, held) && held != first) {
+    notMadeAgain(m, line, "the adapter's address changed with no join or renewal the log shows");
+    first = held;
+  }
   for (Reach& r : t.reached)
     if (r.address.empty()) r.address = first, r.gateway = gateway;
   if (t.src == RunTrack::Initial && !m.adapter.seen) {
@@ -202,14 +242,21 @@ void observeAddress(Model& m, RunTrack& t, const std::string& address) {
 
 bool readConnectionData(Cursor& c, RunTrack& t) {
   Snapshot s;
+  size_t line = 0;  // of the first address shown
   if (!c.done() && c.peek() == "-Connection data:") {
     s.adapter = true;
     c.at++;
+    line = c.at + 1;
     if (!readAdapterPart(c, s, c.m.biasHours)) return false;  // may learn the zone
   }
   std::string v;
   if (c.done() || !after(c.peek(), "DNS Servers:       ", v))
     return fail(c, "expected the DNS servers");
+  // Without its adapter part the WLAN adapter was not in the list that
+  // refresh read: a failed read of one of its calls, which the log does
+  // not number.
+  if (!s.adapter && !c.m.ipAdapterMissing)
+    notMadeAgain(c, "the connection data without the adapter (a failed adapter list read)");
   if (!addressText(v, true)) return fail(c, "not a DNS server's address");
   if (!v.empty()) s.dns.push_back(v);
   c.at++;
@@ -219,7 +266,7 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
     c.at++;
   }
   Model& m = c.m;
-  if (s.adapter) applyAdapter(m, t, s);
+  if (s.adapter) applyAdapter(m, t, s, line);
   if (t.cur >= 0) {
     NetworkIp& n = m.ipNetworks[size_t(t.cur)];
     if (!n.dnsKnown) n.dns = s.dns, n.dnsKnown = true;

@@ -58,7 +58,7 @@ bool readInternet(Cursor& c, RunTrack& t, bool& ok) {
     addHost(c, t.cur, "1.1.1.1", rtt, c.peek());
     c.at++;
     ok = e.ok = true;
-    t.reached.push_back({c.at, t.cur, "", "", "1.1.1.1"});
+    reachedNow(t, c.at, "1.1.1.1");
   }
   t.echoes.push_back(e);
   return true;
@@ -85,7 +85,7 @@ bool readDns(Cursor& c, RunTrack& t, bool& ok) {
   n.dnsHostAddress = DNS_HOST_ADDRESS;
   addHost(c, t.cur, DNS_HOST_ADDRESS, rtt, "");
   t.echoes.push_back({EchoEvent::Dns, t.cur, true, 1});
-  t.reached.push_back({c.at, t.cur, "", "", DNS_HOST_ADDRESS});
+  reachedNow(t, c.at, DNS_HOST_ADDRESS);
   ok = true;
   return expectLine(c, "Already connected to Internet. Exiting OK") && readConnectionData(c, t);
 }

@@ -140,8 +140,39 @@ uint32_t ipValue(const std::string& text) {
   return b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3];
 }
 
+// A test that answered with no connection data after it (the log cut, the
+// adapter list unread): the address is the one the adapter held then, and
+// a host beyond it answered through a gateway the log never shows, taken
+// as the address's .1 (.254 for a .1 address).
+void placeUnseenReach(Model& m, RunTrack& t, Reach& r) {
+  RunTrack then = t;
+  then.pendingAddress = false;
+  then.src = RunTrack::Source(r.src), then.srcNet = r.srcNet, then.srcRenewal = r.srcRenewal;
+  std::string held;
+  if (!heldAddress(m, then, held) || held == "0.0.0.0") return;
+  r.address = held;
+  std::string* gateway = nullptr;
+  if (r.src == RunTrack::Initial && !m.adapter.seen) {
+    if (m.adapter.gateways.empty()) m.adapter.gateways.push_back("");
+    gateway = &m.adapter.gateways[0];
+  } else if (r.src == RunTrack::Join && !m.ipNetworks[size_t(r.srcNet)].detailsKnown) {
+    gateway = &m.ipNetworks[size_t(r.srcNet)].gateway;
+  } else if (r.src == RunTrack::Renew) {
+    gateway = &m.ipNetworks[size_t(r.srcNet)].renewals[size_t(r.srcRenewal)].gateway;
+  }
+  if (!gateway) return;
+  if (gateway->empty()) {
+    std::string net = held.substr(0, held.rfind('.') + 1);
+    *gateway = net + (held == net + "1" ? "254" : "1");
+    m.choices.push_back("the gateway of " + held + ", which the log never shows: " + *gateway);
+  }
+  r.gateway = *gateway;
+}
+
 // The smallest subnet that holds every address the network answered through.
-void pickSubnets(Model& m, const RunTrack& t) {
+void pickSubnets(Model& m, RunTrack& t) {
+  for (Reach& r : t.reached)
+    if (r.address.empty()) placeUnseenReach(m, t, r);
   for (size_t i = 0; i < m.ipNetworks.size(); i++) {
     std::vector<uint32_t> inside;
     size_t line = 0;

@@ -22,6 +22,9 @@ struct Reach {
   size_t line = 0;
   int net = -1;
   std::string address, gateway, target;
+  // Where the address held at the test came from, for a test no later
+  // connection data shows the address of.
+  int src = 0, srcNet = -1, srcRenewal = -1;
 };
 
 // A release line's Context of an address that came from joining a network
@@ -50,6 +53,12 @@ struct RunTrack {
 // the replay may differ from that line on.
 void notMadeAgain(Model& m, size_t line, const std::string& what);
 inline void notMadeAgain(Cursor& c, const std::string& what) { notMadeAgain(c.m, c.at + 1, what); }
+
+// The address the adapter holds by what the reader placed so far; false
+// when nothing tells (an address still to be seen, a release).
+bool heldAddress(const Model& m, const RunTrack& t, std::string& address);
+// An answered test, for the network's subnet.
+void reachedNow(RunTrack& t, size_t line, const std::string& target);
 
 // The network record for an SSID, made on first use.
 int networkFor(Model& m, const std::string& ssid);
