@@ -56,6 +56,9 @@ struct NetworkIp {
   std::string subnet;          // a.b.c.d/n, or empty
   long releaseError = 0;
   long context = -1;  // of the address handed out on joining, as a release showed it
+  // How long after the join holds its lease comes ([ip.network] lease_ms);
+  // -1: at once ([ip] lease_ms 0).
+  long leaseMs = -1;
 };
 
 // The WLAN adapter's IP configuration before any join.

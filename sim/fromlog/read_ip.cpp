@@ -163,7 +163,7 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   std::string first = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].first;
   std::string firstMask = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].second;
   std::string gateway = s.gateways.empty() ? "" : s.gateways[0];
-  if (t.pendingAddress) observeAddress(m, t, first);
+  observeAddress(m, t, first);
   // Another address than the one the adapter got, with no join, release or
   // renewal the log shows in between: a lease or renewal that came after
   // the program had stopped waiting for it, or a join its BSSID polls did
@@ -219,8 +219,23 @@ int networkFor(Model& m, const std::string& ssid) {
   return int(m.ipNetworks.size() - 1);
 }
 
+// A network whose first read after the join showed no address, and whose
+// address then shows in the same pass with no renewal giving it: its lease
+// came late. The join holds 1000 ms before the poll that saw it, and that
+// read is made at the poll: a lease 1001 ms after the join comes with the
+// next read.
+void lateLease(Model& m, RunTrack& t, const std::string& address) {
+  if (t.src != RunTrack::Join || t.srcNet < 0 || t.srcNet != t.cur || address == "0.0.0.0") return;
+  NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
+  if (!n.leaseKnown || !n.address.empty() || n.dhcpHere == 0 || n.leaseMs >= 0) return;
+  n.address = address;
+  n.leaseMs = 1001;
+  t.srcNumbered = true;
+  m.choices.push_back("the lease of " + n.ssid + " 1001 ms after its join (its first read showed none)");
+}
+
 void observeAddress(Model& m, RunTrack& t, const std::string& address) {
-  if (!t.pendingAddress) return;
+  if (!t.pendingAddress) return lateLease(m, t, address);
   t.pendingAddress = false;
   t.srcNumbered = false;
   bool some = address != "0.0.0.0";

@@ -141,6 +141,9 @@ void ipNetwork(std::string& o, const NetworkIp& n) {
   // A valid renewal brings the server and lease time too.
   if (!fixed && !n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
   if (!fixed && n.leaseObtained) o += "lease_obtained = " + std::to_string(n.leaseObtained) + "\n";
+  if (!fixed && n.leaseMs >= 0)
+    o += "lease_ms = " + std::to_string(n.leaseMs) +
+         "   # the lease came after the first read that followed the join\n";
   if (!n.subnet.empty())
     o += "subnet = \"" + n.subnet + "\"   # the smallest that holds the addresses that answered\n";
   if (n.dnsKnown) o += "dns = " + list(n.dns) + "\n";
