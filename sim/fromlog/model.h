@@ -108,6 +108,9 @@ struct Model {
   bool zoneFromLease = false;
   bool lfOnly = false;
   bool noRun = false;  // an empty log
+  // A log cut short: its last bytes, which an exit tap waits to see painted
+  // (empty: no such tap).
+  std::string cutTail;
 };
 
 }  // namespace sim::fromlog

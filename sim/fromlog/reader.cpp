@@ -107,6 +107,8 @@ bool resync(Cursor& c) {
   return true;
 }
 
+std::string cutTail(const std::string& bytes, bool lfOnly);
+
 bool readLog(const std::string& bytes, Model& m, std::string& error) {
   LogLines split = splitLog(bytes);
   m.lfOnly = split.lfOnly;
@@ -128,7 +130,25 @@ bool readLog(const std::string& bytes, Model& m, std::string& error) {
     error = c.error;
     return false;
   }
+  if (!m.complete) m.cutTail = cutTail(bytes, m.lfOnly);
   return true;
+}
+
+// The text an exit tap waits for in a log cut short: its last bytes, as
+// the console holds them (CR LF line ends). Each byte is the console's
+// character, except a '?' that may stand for a character the 8-bit log
+// could not hold: the text starts after the last one. Too short a text
+// could show earlier in the run: then no tap.
+std::string cutTail(const std::string& bytes, bool lfOnly) {
+  std::string text;
+  for (char ch : bytes) {
+    if (ch == '\n' && lfOnly) text += '\r';
+    text += ch;
+  }
+  if (text.size() > 160) text = text.substr(text.size() - 160);
+  size_t q = text.rfind('?');
+  if (q != std::string::npos) text = text.substr(q + 1);
+  return text.size() >= 24 ? text : "";
 }
 
 namespace {

@@ -184,6 +184,10 @@ std::string writeScenario(const Model& m) {
   }
   if (m.nicFound && !m.ipAdapterMissing) adapter(o, m);
   for (const NetworkIp& n : m.ipNetworks) ipNetwork(o, n);
+  if (!m.cutTail.empty())
+    o += "\n# The log was cut here: the exit tap once its last text shows.\n"
+         "[[ui.event]]\naction = \"tap\"\nx = 110\ny = 120\nshown = " +
+         quoted(m.cutTail) + "\n";
   return o;
 }
 
