@@ -227,6 +227,17 @@ bool lists(const NetworkIp& n, const char* address) {
 }  // namespace
 
 void finishRun(Model& m, RunTrack& t) {
+  // Connection data without the WLAN adapter: when nothing of the run
+  // shows the adapter, it has no IP configuration at all (its name, say,
+  // is not the NIC's); otherwise one read of its list failed, and the log
+  // does not number the call.
+  if (!t.withoutAdapter.empty() && !m.adapter.dhcpKnown && !m.adapter.seen) {
+    m.ipAdapterMissing = true;
+    m.choices.push_back("no IP configuration for the NIC: no connection data shows it");
+  } else {
+    for (size_t line : t.withoutAdapter)
+      notMadeAgain(m, line, "the connection data without the adapter (a failed adapter list read)");
+  }
   pickSubnets(m, t);
   // A renewal the log shows as giving an address without ever showing the
   // address: the network's own, where the log shows one.

@@ -47,6 +47,7 @@ struct RunTrack {
   std::vector<SeenContext> contextsSeen;
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
+  std::vector<size_t> withoutAdapter;  // lines of connection data without the adapter's part
 };
 
 // A line the reader placed but whose cause the scenario cannot give again:
