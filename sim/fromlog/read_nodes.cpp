@@ -78,8 +78,11 @@ bool readAssociation(Cursor& c, RunTrack& t, int entry, bool& joined) {
   t.cur = -1;
   if (joined) {
     t.cur = networkFor(m, ssid);
+    t.stackEvents.push_back({StackEvent::Join, t.cur, -1});
+    t.lastJoin = int(t.stackEvents.size() - 1);
     if (m.adapter.dhcp || !m.adapter.dhcpKnown) {
       t.src = RunTrack::Join, t.srcNet = t.cur, t.pendingAddress = true, t.leaseNet = t.cur;
+      t.srcEvent = t.lastJoin;
     }
   }
   c.at++;

@@ -153,6 +153,8 @@ bool readSweep(Cursor& c, RunTrack& t) {
     notMadeAgain(c, "the sweep's address could not be added");
   } else if (c.peek() != "     IP address added: 192.168.0.133") {
     return fail(c, "expected the sweep's address");
+  } else {
+    t.stackEvents.push_back({StackEvent::Sweep, -1, -1});
   }
   c.at++;
   if (t.cur < 0) return fail(c, "a sweep while on no network");

@@ -144,7 +144,7 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
       n.dhcpHere = 0, n.address = a, n.mask = mask, n.gateway = gw, n.leaseKnown = true;
       n.detailsKnown = true;
     }
-    t.src = RunTrack::Join, t.srcNet = t.cur;
+    t.src = RunTrack::Join, t.srcNet = t.cur, t.srcEvent = t.lastJoin;
   } else if (!m.adapter.seen) {
     m.adapter.addresses = {{a, mask}};
     m.adapter.contexts = {-1};
@@ -164,6 +164,7 @@ bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
     c.m.ipNetworks[size_t(t.cur)].dhcpHere = 1;
     // Its lease is what the adapter holds now.
     t.src = RunTrack::Join, t.srcNet = t.cur, t.pendingAddress = true, t.leaseNet = t.cur;
+    t.srcEvent = t.lastJoin;
   } else
     c.m.adapter.dhcp = true, c.m.adapter.dhcpKnown = true;
   std::string a;

@@ -224,6 +224,113 @@ bool lists(const NetworkIp& n, const char* address) {
   return false;
 }
 
+// The Context slots the replay's stack fills, in the run's order: the
+// adapter's own addresses at start, then what each join, renewal and sweep
+// brings. A null slot is always numbered by the stack (the sweep's).
+struct Numbered {
+  long* slot;
+  int event;
+};
+
+std::vector<Numbered> numberedInOrder(Model& m, const RunTrack& t) {
+  std::vector<Numbered> out;
+  if (!m.nicFound || m.ipAdapterMissing) return out;
+  for (long& c : m.adapter.contexts) out.push_back({&c, -1});
+  bool networkConfig = false;
+  for (size_t e = 0; e < t.stackEvents.size(); e++) {
+    const StackEvent& x = t.stackEvents[e];
+    if (x.kind == StackEvent::Sweep) {
+      out.push_back({nullptr, int(e)});
+      continue;
+    }
+    NetworkIp& n = m.ipNetworks[size_t(x.net)];
+    if (x.kind == StackEvent::Renew) {
+      Renewal& r = n.renewals[size_t(x.renewal)];
+      if (n.dhcpHere != 0 && (r.kind == Renewal::Valid || r.kind == Renewal::Apipa))
+        out.push_back({&r.context, int(e)});
+      continue;
+    }
+    // A join: the network's lease with DHCP, its fixed address, or the
+    // adapter's own fixed addresses back from a network that set its own.
+    const bool here = n.dhcpHere >= 0;
+    const bool dhcp = here ? n.dhcpHere == 1 : m.adapter.dhcp;
+    const bool restore = networkConfig && !here;
+    networkConfig = here;
+    if (dhcp || here) {
+      if (!n.address.empty()) out.push_back({&n.context, int(e)});
+    } else if (restore) {
+      for (long& c : m.adapter.contexts) out.push_back({&c, int(e)});
+    }
+  }
+  return out;
+}
+
+// Each Context a release line showed comes again from the replay's stack:
+// the stack numbers an address from 0x100 upward, skipping every Context
+// the file names, so a value it would give anyway is left to it (a lease
+// that shows a new value on each join keeps so), and another is written on
+// the lease or renewal that brought it, when no address numbered before
+// took it. One the stack cannot give (a second value for a slot, one the
+// stack gave before) is not made again.
+void numberContexts(Model& m, RunTrack& t) {
+  std::vector<Numbered> order = numberedInOrder(m, t);
+  std::vector<long> named;
+  for (const Numbered& x : order)
+    if (x.slot && *x.slot >= 0) named.push_back(*x.slot);
+  auto isNamed = [&](long v) { return std::find(named.begin(), named.end(), v) != named.end(); };
+  std::vector<const long*> stackGave;
+  long counter = 0x100;
+  bool filler = m.headDropped && m.adapter.dhcp && !m.adapter.seen && m.adapter.addresses.empty() &&
+                !t.stackEvents.empty() && t.stackEvents[0].kind == StackEvent::Join;
+  std::vector<bool> placed(t.contextsSeen.size(), false);
+  for (const Numbered& x : order) {
+    const SeenContext* seen = nullptr;
+    for (size_t k = 0; k < t.contextsSeen.size() && x.slot; k++) {
+      const SeenContext& s = t.contextsSeen[k];
+      NetworkIp& n = m.ipNetworks[size_t(s.net)];
+      long* slot = s.renewal < 0 ? &n.context : &n.renewals[size_t(s.renewal)].context;
+      if (s.event == x.event && slot == x.slot && x.event >= 0) seen = &s, placed[k] = true;
+    }
+    if (x.slot && *x.slot >= 0) {
+      if (seen && seen->value != *x.slot)
+        notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
+      continue;
+    }
+    long next = counter;
+    while (isNamed(next)) next++;
+    const bool again =
+        std::find(stackGave.begin(), stackGave.end(), x.slot) != stackGave.end();
+    if (!seen || seen->value == next) {
+      counter = next + 1;
+      stackGave.push_back(x.slot);
+    } else if (!again && filler && seen->value > next && seen->value - next <= 64) {
+      // The oldest lines were dropped with the addresses the run numbered
+      // in them: the adapter's own addresses at start, which the first
+      // join drops unseen, name the numbers they took.
+      for (long v = next; v < seen->value; v++) {
+        m.adapter.addresses.push_back({"0.0.0.0", "0.0.0.0"});
+        m.adapter.contexts.push_back(v);
+        named.push_back(v);
+      }
+      m.choices.push_back("the address contexts the dropped lines numbered: held by the adapter at start");
+      filler = false;
+      counter = seen->value + 1;
+      stackGave.push_back(x.slot);
+    } else if (!again && (seen->value < 0x100 || seen->value >= counter) &&
+               seen->value > 0 && seen->value <= long(UINT32_MAX) && !isNamed(seen->value)) {
+      *x.slot = seen->value;
+      named.push_back(seen->value);
+    } else {
+      notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
+      counter = next + 1;
+      stackGave.push_back(x.slot);
+    }
+  }
+  for (size_t k = 0; k < placed.size(); k++)
+    if (!placed[k])
+      notMadeAgain(m, t.contextsSeen[k].line, "an address context the stack's numbering cannot give");
+}
+
 }  // namespace
 
 void finishRun(Model& m, RunTrack& t) {
@@ -262,25 +369,7 @@ void finishRun(Model& m, RunTrack& t) {
       if (!e.ok) m.failEcho.push_back(calls);
     }
   }
-  // Each Context a release line showed is written on the lease or renewal
-  // that brought the address, so the stack gives it again; one the stack
-  // cannot give (a second value for the same lease, or one already named)
-  // is left to the stack.
-  std::vector<long> named;
-  for (long c : m.adapter.contexts)
-    if (c >= 0) named.push_back(c);
-  for (const SeenContext& s : t.contextsSeen) {
-    NetworkIp& n = m.ipNetworks[size_t(s.net)];
-    long& slot = s.renewal < 0 ? n.context : n.renewals[size_t(s.renewal)].context;
-    if (slot == s.value) continue;
-    if (slot >= 0 || s.value <= 0 || s.value > long(UINT32_MAX) ||
-        std::find(named.begin(), named.end(), s.value) != named.end()) {
-      notMadeAgain(m, s.line, "an address context the stack's numbering cannot give");
-      continue;
-    }
-    slot = s.value;
-    named.push_back(s.value);
-  }
+  numberContexts(m, t);
 }
 
 }  // namespace sim::fromlog

@@ -33,6 +33,15 @@ struct SeenContext {
   int net = -1, renewal = -1;
   long value = 0;
   size_t line = 0;
+  int event = -1;  // the StackEvent that brought the address
+};
+
+// What makes the replay's stack number an address, in the run's order: a
+// join (its lease, or a fixed configuration it brings), a renewal that
+// gives an address, the sweep's added address.
+struct StackEvent {
+  enum Kind { Join, Renew, Sweep } kind = Join;
+  int net = -1, renewal = -1;
 };
 
 struct RunTrack {
@@ -48,6 +57,9 @@ struct RunTrack {
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
   std::vector<size_t> withoutAdapter;  // lines of connection data without the adapter's part
+  std::vector<StackEvent> stackEvents;
+  int srcEvent = -1;   // the StackEvent that brought the present address
+  int lastJoin = -1;   // the last join's StackEvent
 };
 
 // A line the reader placed but whose cause the scenario cannot give again:
