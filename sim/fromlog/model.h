@@ -23,6 +23,10 @@ struct SeenNetwork {
   int joinPolls = -1;  // -1: never asked; 0: never joined; k: joined at poll k
 };
 
+// Contexts from here up are given to addresses no line shows the Context
+// of, out of the way of the stack's own numbering.
+constexpr long CONTEXT_ASIDE = 0x7F000000;
+
 struct Renewal {
   enum Kind { Valid, Apipa, Nothing, Refused } kind = Valid;
   int poll = 1;
@@ -59,6 +63,9 @@ struct NetworkIp {
   // How long after the join holds its lease comes ([ip.network] lease_ms);
   // -1: at once ([ip] lease_ms 0).
   long leaseMs = -1;
+  // Never joined: it only names the address contexts the dropped oldest
+  // lines took.
+  bool spare = false;
 };
 
 // The WLAN adapter's IP configuration before any join.

@@ -122,8 +122,8 @@ bool readLog(const std::string& bytes, Model& m, std::string& error) {
     ok = readNodes(c);
   } else {
     ok = readHead(c);
+    if (ok && m.nicFound && m.itemsReported > 0) ok = readNodes(c);
   }
-  if (ok && m.nicFound && m.itemsReported > 0) ok = readNodes(c);
   if (ok) ok = readClosing(c);
   if (split.cut && c.error.empty()) m.complete = false;
   if (!c.error.empty()) {
@@ -265,67 +265,134 @@ std::vector<Numbered> numberedInOrder(Model& m, const RunTrack& t) {
   return out;
 }
 
-// Each Context a release line showed comes again from the replay's stack:
-// the stack numbers an address from 0x100 upward, skipping every Context
-// the file names, so a value it would give anyway is left to it (a lease
-// that shows a new value on each join keeps so), and another is written on
-// the lease or renewal that brought it, when no address numbered before
-// took it. One the stack cannot give (a second value for a slot, one the
-// stack gave before) is not made again.
+// Each Context a release line showed comes again from the replay's stack,
+// which numbers an address from 0x100 upward, skipping every Context the
+// file names. Only how many addresses it numbered before matters for the
+// value it gives one, so an address no line shows the Context of may be
+// left to the stack (it takes a number) or named out of its way (it takes
+// none), whichever brings the stack to the next value shown; a value the
+// stack would then give is left to it (a lease that shows a new value on
+// each join keeps so), another is written on its lease or renewal when the
+// stack has not passed it. One the stack cannot give (a second value for a
+// slot, one it gave before) is not made again.
 void numberContexts(Model& m, RunTrack& t) {
+  // With the oldest lines dropped, the numbers the dropped part took are
+  // named on a network of the survey the run never joins (made before any
+  // slot is taken, dropped again when not needed).
+  bool spare = false;
+  if (m.headDropped)
+    for (const SeenNetwork& n : m.networks) {
+      bool known = false;
+      for (const NetworkIp& x : m.ipNetworks) known |= x.ssid == n.ssid;
+      if (known || !n.listed || n.joinPolls > 0) continue;
+      networkFor(m, n.ssid);
+      m.ipNetworks.back().spare = spare = true;
+      break;
+    }
   std::vector<Numbered> order = numberedInOrder(m, t);
   std::vector<long> named;
   for (const Numbered& x : order)
     if (x.slot && *x.slot >= 0) named.push_back(*x.slot);
   auto isNamed = [&](long v) { return std::find(named.begin(), named.end(), v) != named.end(); };
-  std::vector<const long*> stackGave;
-  long counter = 0x100;
-  bool filler = m.headDropped && m.adapter.dhcp && !m.adapter.seen && m.adapter.addresses.empty() &&
-                !t.stackEvents.empty() && t.stackEvents[0].kind == StackEvent::Join;
+  auto has = [](const std::vector<long*>& v, const long* p) {
+    return std::find(v.begin(), v.end(), p) != v.end();
+  };
+  // The slots some line shows the Context of.
+  std::vector<long*> shown;
+  for (const SeenContext& s : t.contextsSeen) {
+    NetworkIp& n = m.ipNetworks[size_t(s.net)];
+    shown.push_back(s.renewal < 0 ? &n.context : &n.renewals[size_t(s.renewal)].context);
+  }
+  std::vector<long*> stackGave, pending;  // pending: not shown, not decided
+  std::vector<int> pendingCount;
+  long counter = 0x100, aside = CONTEXT_ASIDE;
+  auto consume = [&] {
+    while (isNamed(counter)) counter++;
+    counter++;
+  };
+  auto setAside = [&] {
+    for (long* p : pending) *p = aside++;
+    pending.clear(), pendingCount.clear();
+  };
   std::vector<bool> placed(t.contextsSeen.size(), false);
   for (const Numbered& x : order) {
-    const SeenContext* seen = nullptr;
-    for (size_t k = 0; k < t.contextsSeen.size() && x.slot; k++) {
-      const SeenContext& s = t.contextsSeen[k];
-      NetworkIp& n = m.ipNetworks[size_t(s.net)];
-      long* slot = s.renewal < 0 ? &n.context : &n.renewals[size_t(s.renewal)].context;
-      if (s.event == x.event && slot == x.slot && x.event >= 0) seen = &s, placed[k] = true;
-    }
-    if (x.slot && *x.slot >= 0) {
-      if (seen && seen->value != *x.slot)
-        notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
+    if (!x.slot || has(stackGave, x.slot)) {
+      consume();
       continue;
     }
-    long next = counter;
-    while (isNamed(next)) next++;
-    const bool again =
-        std::find(stackGave.begin(), stackGave.end(), x.slot) != stackGave.end();
-    if (!seen || seen->value == next) {
-      counter = next + 1;
-      stackGave.push_back(x.slot);
-    } else if (!again && filler && seen->value > next && seen->value - next <= 64) {
-      // The oldest lines were dropped with the addresses the run numbered
-      // in them: the adapter's own addresses at start, which the first
-      // join drops unseen, name the numbers they took.
-      for (long v = next; v < seen->value; v++) {
-        m.adapter.addresses.push_back({"0.0.0.0", "0.0.0.0"});
-        m.adapter.contexts.push_back(v);
-        named.push_back(v);
+    if (*x.slot >= 0 && !has(shown, x.slot)) continue;
+    const SeenContext* seen = nullptr;
+    for (size_t k = 0; k < t.contextsSeen.size() && x.event >= 0; k++)
+      if (t.contextsSeen[k].event == x.event && shown[k] == x.slot)
+        seen = &t.contextsSeen[k], placed[k] = true;
+    if (!seen) {
+      if (*x.slot >= 0) continue;  // named by a value shown before
+      auto at = std::find(pending.begin(), pending.end(), x.slot);
+      if (at == pending.end())
+        pending.push_back(x.slot), pendingCount.push_back(1);
+      else
+        pendingCount[size_t(at - pending.begin())]++;
+      continue;
+    }
+    const long v = seen->value;
+    if (*x.slot >= 0) {
+      if (v != *x.slot) notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
+      continue;
+    }
+    // How many numbers the stack must give first for v to be its next.
+    long need = -1;
+    if (v >= counter && v <= long(UINT32_MAX) && !isNamed(v)) {
+      long c = counter;
+      need = 0;
+      for (;;) {
+        while (isNamed(c)) c++;
+        if (c == v) break;
+        c++, need++;
       }
-      m.choices.push_back("the address contexts the dropped lines numbered: held by the adapter at start");
-      filler = false;
-      counter = seen->value + 1;
+    }
+    // The undecided slots left to the stack make up as many as they can.
+    std::vector<bool> take(pending.size(), false);
+    long made = 0;
+    for (size_t k = 0; k < pending.size() && need >= 0; k++)
+      if (made + pendingCount[k] <= need) take[k] = true, made += pendingCount[k];
+    if (need >= 0 && (made == need || (spare && need - made <= 1000))) {
+      for (size_t k = 0; k < pending.size(); k++)
+        if (take[k]) stackGave.push_back(pending[k]);
+      for (size_t k = pending.size(); k-- > 0;)
+        if (take[k]) pending.erase(pending.begin() + long(k)), pendingCount.erase(pendingCount.begin() + long(k));
+      setAside();
+      for (long k = 0; k < made; k++) consume();
+      if (made < need) {
+        // The rest were numbered by the dropped lines: the spare network
+        // names them.
+        NetworkIp& n = m.ipNetworks.back();
+        for (long k = made; k < need; k++) {
+          while (isNamed(counter)) counter++;
+          if (n.address.empty()) {
+            n.address = "10.255.255.254", n.context = counter;
+          } else {
+            Renewal r;
+            r.address = n.address, r.context = counter;
+            n.renewals.push_back(r);
+          }
+          named.push_back(counter++);
+        }
+        m.choices.push_back("the address contexts the dropped lines numbered: named on " + n.ssid +
+                            ", which the run never joins");
+      }
       stackGave.push_back(x.slot);
-    } else if (!again && (seen->value < 0x100 || seen->value >= counter) &&
-               seen->value > 0 && seen->value <= long(UINT32_MAX) && !isNamed(seen->value)) {
-      *x.slot = seen->value;
-      named.push_back(seen->value);
+      consume();
+    } else if ((v < 0x100 || v >= counter) && v > 0 && v <= long(UINT32_MAX) && !isNamed(v)) {
+      *x.slot = v;
+      named.push_back(v);
     } else {
       notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
-      counter = next + 1;
       stackGave.push_back(x.slot);
+      consume();
     }
   }
+  setAside();
+  if (spare && m.ipNetworks.back().address.empty()) m.ipNetworks.pop_back();
   for (size_t k = 0; k < placed.size(); k++)
     if (!placed[k])
       notMadeAgain(m, t.contextsSeen[k].line, "an address context the stack's numbering cannot give");

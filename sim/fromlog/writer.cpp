@@ -112,6 +112,12 @@ void adapter(std::string& o, const Model& m) {
   }
 }
 
+std::string contextKey(long context) {
+  return "context = " + std::to_string(context) +
+         (context >= CONTEXT_ASIDE ? "   # no line shows it: out of the stack's numbering\n"
+                                   : "   # as its release showed\n");
+}
+
 void renewal(std::string& o, const Renewal& r) {
   static const char* const KIND[] = {"valid", "apipa", "nothing", "refused"};
   o += "[[ip.network.renewal]]\nresult = \"" + std::string(KIND[r.kind]) + "\"\n";
@@ -120,13 +126,15 @@ void renewal(std::string& o, const Renewal& r) {
   if (r.kind == Renewal::Nothing) return;
   o += "poll = " + std::to_string(r.poll) + "\naddress = " + quoted(r.address) +
        "\nmask = " + quoted(r.mask) + "\n";
-  if (r.context >= 0)
-    o += "context = " + std::to_string(r.context) + "   # as its release showed\n";
+  if (r.context >= 0) o += contextKey(r.context);
   if (r.kind == Renewal::Valid && !r.gateway.empty()) o += "gateway = " + quoted(r.gateway) + "\n";
 }
 
 void ipNetwork(std::string& o, const NetworkIp& n) {
   o += "\n[[ip.network]]\nssid = " + quoted(n.ssid) + "\nname_server = \"answers\"\n";
+  if (n.spare)
+    o += "# Never joined: its lease and renewals hold the address contexts that the\n"
+         "# oldest lines, dropped, numbered.\n";
   // A fixed network holds its address and no lease: no DHCP keys.
   const bool fixed = n.dhcpHere == 0;
   if (fixed) o += "# Fixed on this network, as its node showed:\ndhcp = false\n";
@@ -135,8 +143,7 @@ void ipNetwork(std::string& o, const NetworkIp& n) {
   if (!n.address.empty()) {
     o += "address = " + quoted(n.address) + "\nmask = " + quoted(n.mask) + "\n";
     if (!n.gateway.empty()) o += "gateway = " + quoted(n.gateway) + "\n";
-    if (n.context >= 0)
-      o += "context = " + std::to_string(n.context) + "   # as its release showed\n";
+    if (n.context >= 0) o += contextKey(n.context);
   }
   // A valid renewal brings the server and lease time too.
   if (!fixed && !n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
