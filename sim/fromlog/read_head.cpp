@@ -153,8 +153,8 @@ bool readSurvey(Cursor& c) {
         n.rssiShown = true, n.rssi = -60, n.channel = 6;
         c.m.networks.push_back(n);
       }
-      c.m.choices.push_back("the survey rows after the cut: " +
-                            std::to_string(count - (long long)rows) + " made up");
+      c.m.choices.push_back(
+          "the survey rows after the cut: " + std::to_string(count - (long long)rows) + " made up");
     }
     return fail(c, "the log ends inside the survey");
   }

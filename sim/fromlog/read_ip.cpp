@@ -231,7 +231,8 @@ void lateLease(Model& m, RunTrack& t, const std::string& address) {
   n.address = address;
   n.leaseMs = 1001;
   t.srcNumbered = true;
-  m.choices.push_back("the lease of " + n.ssid + " 1001 ms after its join (its first read showed none)");
+  m.choices.push_back("the lease of " + n.ssid +
+                      " 1001 ms after its join (its first read showed none)");
 }
 
 void observeAddress(Model& m, RunTrack& t, const std::string& address) {

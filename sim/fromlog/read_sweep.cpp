@@ -127,7 +127,8 @@ long lookupFor(Cursor& c, const RunTrack& t, long count, const std::vector<Answe
     const size_t before = hosts.size();
     placeAnswers(at, trial, answers);
     std::vector<int> placed;
-    for (size_t k = before; k < hosts.size(); k++) placed.push_back(launchOfAddress(hosts[k].address));
+    for (size_t k = before; k < hosts.size(); k++)
+      placed.push_back(launchOfAddress(hosts[k].address));
     if (unfinished(l, placed) != count) continue;
     if (m.inferred.size() == c.m.inferred.size()) return l;
     if (fallback < 0) fallback = l;

@@ -316,27 +316,32 @@ void numberContexts(Model& m, RunTrack& t) {
   };
   std::vector<bool> placed(t.contextsSeen.size(), false);
   for (const Numbered& x : order) {
-    if (!x.slot || has(stackGave, x.slot)) {
+    if (!x.slot) {
       consume();
       continue;
     }
-    if (*x.slot >= 0 && !has(shown, x.slot)) continue;
     const SeenContext* seen = nullptr;
     for (size_t k = 0; k < t.contextsSeen.size() && x.event >= 0; k++)
       if (t.contextsSeen[k].event == x.event && shown[k] == x.slot)
         seen = &t.contextsSeen[k], placed[k] = true;
+    const bool stackSlot = has(stackGave, x.slot);
     if (!seen) {
-      if (*x.slot >= 0) continue;  // named by a value shown before
-      auto at = std::find(pending.begin(), pending.end(), x.slot);
-      if (at == pending.end())
-        pending.push_back(x.slot), pendingCount.push_back(1);
-      else
-        pendingCount[size_t(at - pending.begin())]++;
+      if (stackSlot || (*x.slot < 0 && has(shown, x.slot))) {
+        if (!stackSlot) stackGave.push_back(x.slot);
+        consume();
+      } else if (*x.slot < 0) {
+        auto at = std::find(pending.begin(), pending.end(), x.slot);
+        if (at == pending.end())
+          pending.push_back(x.slot), pendingCount.push_back(1);
+        else
+          pendingCount[size_t(at - pending.begin())]++;
+      }
       continue;
     }
     const long v = seen->value;
     if (*x.slot >= 0) {
-      if (v != *x.slot) notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
+      if (v != *x.slot)
+        notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
       continue;
     }
     // How many numbers the stack must give first for v to be its next.
@@ -359,7 +364,9 @@ void numberContexts(Model& m, RunTrack& t) {
       for (size_t k = 0; k < pending.size(); k++)
         if (take[k]) stackGave.push_back(pending[k]);
       for (size_t k = pending.size(); k-- > 0;)
-        if (take[k]) pending.erase(pending.begin() + long(k)), pendingCount.erase(pendingCount.begin() + long(k));
+        if (take[k])
+          pending.erase(pending.begin() + long(k)),
+              pendingCount.erase(pendingCount.begin() + long(k));
       setAside();
       for (long k = 0; k < made; k++) consume();
       if (made < need) {
@@ -380,14 +387,15 @@ void numberContexts(Model& m, RunTrack& t) {
         m.choices.push_back("the address contexts the dropped lines numbered: named on " + n.ssid +
                             ", which the run never joins");
       }
-      stackGave.push_back(x.slot);
+      if (!stackSlot) stackGave.push_back(x.slot);
       consume();
-    } else if ((v < 0x100 || v >= counter) && v > 0 && v <= long(UINT32_MAX) && !isNamed(v)) {
+    } else if (!stackSlot && (v < 0x100 || v >= counter) && v > 0 && v <= long(UINT32_MAX) &&
+               !isNamed(v)) {
       *x.slot = v;
       named.push_back(v);
     } else {
       notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
-      stackGave.push_back(x.slot);
+      if (!stackSlot) stackGave.push_back(x.slot);
       consume();
     }
   }
@@ -395,7 +403,8 @@ void numberContexts(Model& m, RunTrack& t) {
   if (spare && m.ipNetworks.back().address.empty()) m.ipNetworks.pop_back();
   for (size_t k = 0; k < placed.size(); k++)
     if (!placed[k])
-      notMadeAgain(m, t.contextsSeen[k].line, "an address context the stack's numbering cannot give");
+      notMadeAgain(m, t.contextsSeen[k].line,
+                   "an address context the stack's numbering cannot give");
 }
 
 }  // namespace

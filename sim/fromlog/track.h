@@ -58,8 +58,8 @@ struct RunTrack {
   std::vector<Reach> reached;
   std::vector<size_t> withoutAdapter;  // lines of connection data without the adapter's part
   std::vector<StackEvent> stackEvents;
-  int srcEvent = -1;   // the StackEvent that brought the present address
-  int lastJoin = -1;   // the last join's StackEvent
+  int srcEvent = -1;  // the StackEvent that brought the present address
+  int lastJoin = -1;  // the last join's StackEvent
 };
 
 // A line the reader placed but whose cause the scenario cannot give again:

@@ -26,6 +26,22 @@ std::string quoted(const std::string& bytes) {
   return out + "\"";
 }
 
+// 8-bit text (an SSID, say) in a comment: the file is UTF-8, so each byte
+// outside printable ASCII is shown as \xNN.
+std::string commentText(const std::string& bytes) {
+  std::string out;
+  for (unsigned char b : bytes) {
+    if (b >= 0x20 && b < 0x7F) {
+      out += char(b);
+    } else {
+      char x[8];
+      std::snprintf(x, sizeof x, "\\x%02X", b);
+      out += x;
+    }
+  }
+  return out;
+}
+
 std::string list(const std::vector<std::string>& v) {
   std::string out = "[";
   for (size_t i = 0; i < v.size(); i++) out += (i ? ", " : "") + quoted(v[i]);
@@ -45,11 +61,11 @@ void head(std::string& o, const Model& m) {
   o += m.complete ? ".\n" : ", up to where the log was cut short; the run goes on after it.\n";
   if (m.lfOnly) o += "# The log had bare LF line ends; the device writes CR LF.\n";
   o += "# Values the log does not determine, and what was taken for them:\n";
-  for (const std::string& c : m.choices) o += "#   " + c + "\n";
+  for (const std::string& c : m.choices) o += "#   " + commentText(c) + "\n";
   auto gaps = m.inferred;
   std::sort(gaps.begin(), gaps.end());
   for (const auto& [line, what] : gaps)
-    o += "# Not made again from line " + std::to_string(line) + ": " + what + "\n";
+    o += "# Not made again from line " + std::to_string(line) + ": " + commentText(what) + "\n";
   char clock[160];
   std::snprintf(clock, sizeof clock,
                 "\n[clock]\nlocal = %04d-%02d-%02dT%02d:%02d:%02d\n"
