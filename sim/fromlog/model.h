@@ -23,6 +23,10 @@ struct SeenNetwork {
   int joinPolls = -1;  // -1: never asked; 0: never joined; k: joined at poll k
 };
 
+// Contexts from here up are given to addresses no line shows the Context
+// of, out of the way of the stack's own numbering.
+constexpr long CONTEXT_ASIDE = 0x7F000000;
+
 struct Renewal {
   enum Kind { Valid, Apipa, Nothing, Refused } kind = Valid;
   int poll = 1;
@@ -56,6 +60,12 @@ struct NetworkIp {
   std::string subnet;          // a.b.c.d/n, or empty
   long releaseError = 0;
   long context = -1;  // of the address handed out on joining, as a release showed it
+  // How long after the join holds its lease comes ([ip.network] lease_ms);
+  // -1: at once ([ip] lease_ms 0).
+  long leaseMs = -1;
+  // Never joined: it only names the address contexts the dropped oldest
+  // lines took.
+  bool spare = false;
 };
 
 // The WLAN adapter's IP configuration before any join.
@@ -105,6 +115,9 @@ struct Model {
   bool zoneFromLease = false;
   bool lfOnly = false;
   bool noRun = false;  // an empty log
+  // A log cut short: its last bytes, which an exit tap waits to see painted
+  // (empty: no such tap).
+  std::string cutTail;
 };
 
 }  // namespace sim::fromlog

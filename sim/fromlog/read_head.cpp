@@ -136,7 +136,28 @@ bool readSurvey(Cursor& c) {
     c.m.networks.push_back(n);
     c.at++;
   }
-  if (c.done()) return fail(c, "the log ends inside the survey");
+  if (c.done()) {
+    // Cut inside the survey: the rows after the cut are not in the log;
+    // the scan's count says how many there were, and so many are made up.
+    size_t rows = c.m.networks.size();
+    if (count > (long long)rows && count <= 64) {
+      for (long long k = 0; (long long)c.m.networks.size() < count; k++) {
+        SeenNetwork n;
+        char bssid[24];
+        std::snprintf(bssid, sizeof bssid, "02.00.00.00.%02llx.%02llx", (k >> 8) & 255, k & 255);
+        n.bssid = bssid;
+        bool taken = false;
+        for (const SeenNetwork& o : c.m.networks) taken |= o.bssid == n.bssid;
+        if (taken) continue;
+        n.ssid = "after the cut";
+        n.rssiShown = true, n.rssi = -60, n.channel = 6;
+        c.m.networks.push_back(n);
+      }
+      c.m.choices.push_back(
+          "the survey rows after the cut: " + std::to_string(count - (long long)rows) + " made up");
+    }
+    return fail(c, "the log ends inside the survey");
+  }
   const std::string& l = c.peek();
   if (l != "-Current state.... ASSOCIATED" && l != "-Current state.... DISSASSOCIATED")
     return fail(c, "not the current state");

@@ -43,22 +43,41 @@ bool leaseSeconds(const std::string& text, int biasHours, long long& t) {
   return t >= -2147483648LL && t <= 2147483647LL;
 }
 
-// Without the clock line (dropped with the oldest lines) the zone shows in
-// the lease time of an adapter that got no lease: that moment is 0.
-void zoneFromLease(Model& m, const Snapshot& s, const std::string& text, int& biasHours) {
-  if (!m.headDropped || m.zoneFromLease || !s.server.empty() || s.addresses.size() != 1 ||
-      s.addresses[0].first != "0.0.0.0")
+// A lease time of moment 0 (an adapter that holds no lease: before the
+// join's lease comes, after a release or an APIPA renewal) pins the time
+// zone's whole hours, which the clock line shows only within a day (a
+// bias of 12 hours and one of -12 give the same clock line), and which
+// nothing shows at all once the clock line was dropped with the oldest
+// lines. The first such lease fixes the zone; leases read before it are
+// moved so that they still show as they did.
+void zoneFromLease(Cursor& c, const std::string& text, int& biasHours) {
+  Model& m = c.m;
+  if (m.zoneFromLease) return;
+  std::vector<int> candidates;
+  if (m.headDropped) {
+    for (int h = -24; h <= 24; h++) candidates.push_back(h);
+  } else {
+    for (int h : {biasHours, biasHours - 24, biasHours + 24})
+      if (h >= -24 && h <= 24) candidates.push_back(h);
+  }
+  for (int h : candidates) {
+    long long t;
+    if (!leaseSeconds(text, h, t) || t != 0) continue;
+    const long long shift = (h - biasHours) * 3600LL;
+    auto move = [&](long long& lease) {
+      if (!lease) return;
+      lease += shift;
+      if (lease < -2147483648LL || lease > 2147483647LL)
+        notMadeAgain(c, "a lease time that no time zone of this log can give with the others");
+    };
+    move(m.adapter.leaseObtained);
+    for (NetworkIp& n : m.ipNetworks) move(n.leaseObtained);
+    biasHours = h;
+    m.biasHours = h;
+    m.zoneFromLease = true;
+    m.choices.push_back("the time zone's whole hours from a lease time of moment 0");
     return;
-  int h;
-  if (std::sscanf(text.c_str(), "1/01/70 %d:00:00 local", &h) == 1 && h <= 12)
-    biasHours = -h;
-  else if (std::sscanf(text.c_str(), "12/31/69 %d:00:00 local", &h) == 1 && h >= 12)
-    biasHours = 24 - h;
-  else
-    return;
-  m.biasHours = biasHours;
-  m.zoneFromLease = true;
-  m.choices.push_back("the time zone from a lease time of moment 0");
+  }
 }
 
 bool numbered(const std::string& l, const char* format, int n, std::string& value) {
@@ -93,7 +112,7 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
     return fail(c, "expected the DHCP server");
   if (!addressText(s.server, true)) return fail(c, "not the DHCP server's address");
   c.at++;
-  if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c.m, s, v, biasHours);
+  if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c, v, biasHours);
   if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) ||
       !leaseSeconds(v, biasHours, s.lease))
     return fail(c, "not a lease time this log's time zone can give");
@@ -108,12 +127,52 @@ std::vector<std::string> dropEmpty(const std::vector<std::string>& v) {
   return out;
 }
 
-void applyAdapter(Model& m, RunTrack& t, const Snapshot& s) {
+}  // namespace
+
+// Its own, the lease of the network it joined, or the renewal's.
+bool heldAddress(const Model& m, const RunTrack& t, std::string& address) {
+  if (t.pendingAddress) return false;
+  if (t.src == RunTrack::Initial && (m.adapter.seen || !m.adapter.addresses.empty())) {
+    address = m.adapter.addresses.empty() ? "0.0.0.0" : m.adapter.addresses[0].first;
+    return true;
+  }
+  if (t.srcNet < 0) return false;
+  const NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
+  if (t.src == RunTrack::Join && n.leaseKnown) {
+    address = n.address.empty() ? "0.0.0.0" : n.address;
+    return true;
+  }
+  if (t.src == RunTrack::Renew && n.renewals[size_t(t.srcRenewal)].addressKnown) {
+    address = n.renewals[size_t(t.srcRenewal)].address;
+    return true;
+  }
+  return false;
+}
+
+void reachedNow(RunTrack& t, size_t line, const std::string& target) {
+  Reach r;
+  r.line = line, r.net = t.cur, r.target = target;
+  r.src = t.src, r.srcNet = t.srcNet, r.srcRenewal = t.srcRenewal;
+  t.reached.push_back(r);
+}
+
+namespace {
+
+void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   if (!m.adapter.dhcpKnown) m.adapter.dhcp = s.dhcp, m.adapter.dhcpKnown = true;
   std::string first = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].first;
   std::string firstMask = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].second;
   std::string gateway = s.gateways.empty() ? "" : s.gateways[0];
-  if (t.pendingAddress) observeAddress(m, t, first);
+  observeAddress(m, t, first);
+  // Another address than the one the adapter got, with no join, release or
+  // renewal the log shows in between: a lease or renewal that came after
+  // the program had stopped waiting for it, or a join its BSSID polls did
+  // not see. When it came is a matter of timings the log leaves open.
+  std::string held;
+  if (heldAddress(m, t, held) && held != first) {
+    notMadeAgain(m, line, "the adapter's address changed with no join or renewal the log shows");
+    first = held;
+  }
   for (Reach& r : t.reached)
     if (r.address.empty()) r.address = first, r.gateway = gateway;
   if (t.src == RunTrack::Initial && !m.adapter.seen) {
@@ -160,8 +219,24 @@ int networkFor(Model& m, const std::string& ssid) {
   return int(m.ipNetworks.size() - 1);
 }
 
+// A network whose first read after the join showed no address, and whose
+// address then shows in the same pass with no renewal giving it: its lease
+// came late. The join holds 1000 ms before the poll that saw it, and that
+// read is made at the poll: a lease 1001 ms after the join comes with the
+// next read.
+void lateLease(Model& m, RunTrack& t, const std::string& address) {
+  if (t.src != RunTrack::Join || t.srcNet < 0 || t.srcNet != t.cur || address == "0.0.0.0") return;
+  NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
+  if (!n.leaseKnown || !n.address.empty() || n.dhcpHere == 0 || n.leaseMs >= 0) return;
+  n.address = address;
+  n.leaseMs = 1001;
+  t.srcNumbered = true;
+  m.choices.push_back("the lease of " + n.ssid +
+                      " 1001 ms after its join (its first read showed none)");
+}
+
 void observeAddress(Model& m, RunTrack& t, const std::string& address) {
-  if (!t.pendingAddress) return;
+  if (!t.pendingAddress) return lateLease(m, t, address);
   t.pendingAddress = false;
   t.srcNumbered = false;
   bool some = address != "0.0.0.0";
@@ -183,14 +258,19 @@ void observeAddress(Model& m, RunTrack& t, const std::string& address) {
 
 bool readConnectionData(Cursor& c, RunTrack& t) {
   Snapshot s;
+  size_t line = 0;  // of the first address shown
   if (!c.done() && c.peek() == "-Connection data:") {
     s.adapter = true;
     c.at++;
+    line = c.at + 1;
     if (!readAdapterPart(c, s, c.m.biasHours)) return false;  // may learn the zone
   }
   std::string v;
   if (c.done() || !after(c.peek(), "DNS Servers:       ", v))
     return fail(c, "expected the DNS servers");
+  // Without its adapter part the WLAN adapter was not in the list that
+  // refresh read (decided after the last node: see finishRun).
+  if (!s.adapter && !c.m.ipAdapterMissing) t.withoutAdapter.push_back(c.at + 1);
   if (!addressText(v, true)) return fail(c, "not a DNS server's address");
   if (!v.empty()) s.dns.push_back(v);
   c.at++;
@@ -200,7 +280,7 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
     c.at++;
   }
   Model& m = c.m;
-  if (s.adapter) applyAdapter(m, t, s);
+  if (s.adapter) applyAdapter(m, t, s, line);
   if (t.cur >= 0) {
     NetworkIp& n = m.ipNetworks[size_t(t.cur)];
     if (!n.dnsKnown) n.dns = s.dns, n.dnsKnown = true;

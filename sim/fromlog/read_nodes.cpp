@@ -78,8 +78,11 @@ bool readAssociation(Cursor& c, RunTrack& t, int entry, bool& joined) {
   t.cur = -1;
   if (joined) {
     t.cur = networkFor(m, ssid);
+    t.stackEvents.push_back({StackEvent::Join, t.cur, -1});
+    t.lastJoin = int(t.stackEvents.size() - 1);
     if (m.adapter.dhcp || !m.adapter.dhcpKnown) {
       t.src = RunTrack::Join, t.srcNet = t.cur, t.pendingAddress = true, t.leaseNet = t.cur;
+      t.srcEvent = t.lastJoin;
     }
   }
   c.at++;
@@ -124,15 +127,19 @@ bool readNodeLine(Cursor& c, RunTrack& t, bool associating, int& entry) {
     if (associating || field != std::string(18, ' ') ||
         !(m.startAssociated && m.associatedBssid.empty()))
       return fail(c, "a node the survey did not list");
+    // Its SSID shows nowhere: an empty one, unless a listed network has
+    // that (they would share its IP network).
     SeenNetwork n;
     n.listed = false;
     n.bssid = bssid;
+    for (int k = 0; firstWithSsid(m, n.ssid); k++) n.ssid = "unlisted" + std::to_string(k);
     m.networks.push_back(n);
-    m.choices.push_back("the unlisted network the adapter was on at start: an empty SSID");
+    m.choices.push_back("the unlisted network the adapter was on at start: " +
+                        (n.ssid.empty() ? std::string("an empty SSID") : "the SSID " + n.ssid));
   }
   if (m.startAssociated && m.associatedBssid.empty()) {
     m.associatedBssid = bssid;
-    t.cur = networkFor(m, entry >= 0 ? m.networks[size_t(entry)].ssid : "");
+    t.cur = networkFor(m, entry >= 0 ? m.networks[size_t(entry)].ssid : m.networks.back().ssid);
     t.src = RunTrack::Initial;
   }
   c.at++;

@@ -26,7 +26,7 @@ bool readContexts(Cursor& c, RunTrack& t) {
     const bool fromRun = t.src == RunTrack::Join || t.src == RunTrack::Renew;
     if (i == 0 && fromRun && t.srcNumbered && t.srcNet >= 0)
       t.contextsSeen.push_back(
-          {t.srcNet, t.src == RunTrack::Renew ? t.srcRenewal : -1, v, c.at + 1});
+          {t.srcNet, t.src == RunTrack::Renew ? t.srcRenewal : -1, v, c.at + 1, t.srcEvent});
     if (t.src == RunTrack::Initial && size_t(i) < c.m.adapter.contexts.size())
       c.m.adapter.contexts[size_t(i)] = v;
     else if (t.src == RunTrack::Initial || i > 0)
@@ -76,6 +76,8 @@ bool readRenewal(Cursor& c, RunTrack& t, const std::string& rest, bool& valid) {
   n.renewals.push_back(r);
   if (r.kind != Renewal::Refused) {
     t.src = RunTrack::Renew, t.srcNet = t.cur, t.srcRenewal = index;
+    t.stackEvents.push_back({StackEvent::Renew, t.cur, index});
+    t.srcEvent = int(t.stackEvents.size() - 1);
     t.pendingAddress = true;
   }
   c.at++;

@@ -1,6 +1,7 @@
 // The subnet sweep: which hosts answered and between which dots.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "fromlog/track.h"
 
@@ -45,16 +46,22 @@ bool fits(long launch, long lookup, long at) {
 // unanswered probe ends at its launch + lookup + the time-out (the sweep's
 // own wake at the same time comes first), an answering one when its answer
 // shows, before the close.
-long unfinished(long lookup, long answering) {
+// An answer whose probe was launched before the first that would be left
+// unfinished ends in time anyway, and counts for nothing here; one from an
+// address the sweep does not probe (-1) is taken as a late probe's.
+long unfinished(long lookup, const std::vector<int>& launches) {
   long first = std::max(0L, SWEEP_CLOSES - ECHO_TIMEOUT - lookup);
+  long answering = 0;
+  for (int launch : launches) answering += launch < 0 || launch >= first;
   return std::max(0L, SWEEP_PROBES - first - answering);
 }
 
-// The lookup time that leaves `count` probes unfinished with `answering`
-// answers printed after the dots (who all ended in time); -1: none does.
-long lookupFor(long count, long answering) {
-  for (long l = 0; l <= SWEEP_CLOSES; l++)
-    if (unfinished(l, answering) == count) return l;
+int launchOfAddress(const std::string& address) {
+  int b[4];
+  char tail;
+  if (std::sscanf(address.c_str(), "%d.%d.%d.%d%c", &b[0], &b[1], &b[2], &b[3], &tail) == 4 &&
+      b[0] == 192 && b[1] == 168)
+    return launchOf(b[2], b[3]);
   return -1;
 }
 
@@ -102,6 +109,33 @@ bool placeAnswers(Cursor& c, RunTrack& t, const std::vector<Answer>& answers) {
   return true;
 }
 
+// The lookup time that leaves `count` probes unfinished; -1: none does.
+// Which probes answered (and so ended in time) depends on where the
+// answers are placed, which depends on the lookup time: each lookup near
+// what the answers' own addresses give is tried on a copy.
+long lookupFor(Cursor& c, const RunTrack& t, long count, const std::vector<Answer>& answers) {
+  std::vector<int> own;
+  for (const Answer& a : answers) own.push_back(launchOfAddress(a.address));
+  long fallback = -1;  // one whose answers do not all fit
+  for (long l = 0; l <= SWEEP_CLOSES; l++) {
+    if (std::labs(unfinished(l, own) - count) > long(answers.size())) continue;
+    Model m = c.m;
+    RunTrack trial = t;
+    Cursor at{c.lines, c.at, m, c.lastPartial, ""};
+    m.lookupMs = l;
+    const auto& hosts = m.ipNetworks[size_t(t.cur)].hosts;
+    const size_t before = hosts.size();
+    placeAnswers(at, trial, answers);
+    std::vector<int> placed;
+    for (size_t k = before; k < hosts.size(); k++)
+      placed.push_back(launchOfAddress(hosts[k].address));
+    if (unfinished(l, placed) != count) continue;
+    if (m.inferred.size() == c.m.inferred.size()) return l;
+    if (fallback < 0) fallback = l;
+  }
+  return fallback;
+}
+
 bool expectLine(Cursor& c, const char* text) {
   if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
   if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
@@ -120,6 +154,8 @@ bool readSweep(Cursor& c, RunTrack& t) {
     notMadeAgain(c, "the sweep's address could not be added");
   } else if (c.peek() != "     IP address added: 192.168.0.133") {
     return fail(c, "expected the sweep's address");
+  } else {
+    t.stackEvents.push_back({StackEvent::Sweep, -1, -1});
   }
   c.at++;
   if (t.cur < 0) return fail(c, "a sweep while on no network");
@@ -169,7 +205,7 @@ bool readSweep(Cursor& c, RunTrack& t) {
   }
   bool afterDots = true;
   for (const Answer& a : answers) afterDots &= a.dotsBefore == SWEEP_DOTS;
-  long lookup = count ? lookupFor(count, long(answers.size())) : 0;
+  long lookup = count ? lookupFor(c, t, count, answers) : 0;
   if ((count && (notProbed || !afterDots || lookup < 0)) ||
       (c.m.lookupFixed && c.m.lookupMs != lookup)) {
     notMadeAgain(c, "the count of probes unfinished when the sweep closed");

@@ -58,7 +58,7 @@ bool readInternet(Cursor& c, RunTrack& t, bool& ok) {
     addHost(c, t.cur, "1.1.1.1", rtt, c.peek());
     c.at++;
     ok = e.ok = true;
-    t.reached.push_back({c.at, t.cur, "", "", "1.1.1.1"});
+    reachedNow(t, c.at, "1.1.1.1");
   }
   t.echoes.push_back(e);
   return true;
@@ -85,7 +85,7 @@ bool readDns(Cursor& c, RunTrack& t, bool& ok) {
   n.dnsHostAddress = DNS_HOST_ADDRESS;
   addHost(c, t.cur, DNS_HOST_ADDRESS, rtt, "");
   t.echoes.push_back({EchoEvent::Dns, t.cur, true, 1});
-  t.reached.push_back({c.at, t.cur, "", "", DNS_HOST_ADDRESS});
+  reachedNow(t, c.at, DNS_HOST_ADDRESS);
   ok = true;
   return expectLine(c, "Already connected to Internet. Exiting OK") && readConnectionData(c, t);
 }
@@ -111,7 +111,8 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   Model& m = c.m;
   // A fixed address on a network after DHCP was seen: the network's own
   // configuration (a device that keeps its settings per network).
-  const bool here = m.adapter.dhcpKnown && m.adapter.dhcp && t.cur >= 0;
+  const bool known = m.adapter.dhcpKnown;
+  const bool here = known && m.adapter.dhcp && t.cur >= 0;
   if (!here) m.adapter.dhcp = false, m.adapter.dhcpKnown = true;
   t.src = RunTrack::Initial, t.pendingAddress = false;
   std::string a, mask, gw;
@@ -126,13 +127,24 @@ bool readFixed(Cursor& c, RunTrack& t, bool& success) {
   if (!addressText(a) || !addressText(mask) || !addressText(gw, true))
     return fail(c, "not the fixed configuration's addresses");
   c.at++;
-  if (here) {
+  // A fixed adapter that shows another fixed configuration than its own
+  // after a join: the network's own (the adapter's comes back on networks
+  // that set none). The first one shown is taken as the adapter's.
+  bool network = here;
+  if (!here && known && t.cur >= 0 && !m.adapter.addresses.empty()) {
+    const NetworkIp& n = m.ipNetworks[size_t(t.cur)];
+    const std::string ownGateway = m.adapter.gateways.empty() ? "" : m.adapter.gateways[0];
+    network = n.dhcpHere == 0 ||
+              (n.dhcpHere < 0 && (a != m.adapter.addresses[0].first ||
+                                  mask != m.adapter.addresses[0].second || gw != ownGateway));
+  }
+  if (network) {
     NetworkIp& n = m.ipNetworks[size_t(t.cur)];
     if (n.dhcpHere < 0) {
       n.dhcpHere = 0, n.address = a, n.mask = mask, n.gateway = gw, n.leaseKnown = true;
       n.detailsKnown = true;
     }
-    t.src = RunTrack::Join, t.srcNet = t.cur;
+    t.src = RunTrack::Join, t.srcNet = t.cur, t.srcEvent = t.lastJoin;
   } else if (!m.adapter.seen) {
     m.adapter.addresses = {{a, mask}};
     m.adapter.contexts = {-1};
@@ -152,6 +164,7 @@ bool readDhcp(Cursor& c, RunTrack& t, bool& success) {
     c.m.ipNetworks[size_t(t.cur)].dhcpHere = 1;
     // Its lease is what the adapter holds now.
     t.src = RunTrack::Join, t.srcNet = t.cur, t.pendingAddress = true, t.leaseNet = t.cur;
+    t.srcEvent = t.lastJoin;
   } else
     c.m.adapter.dhcp = true, c.m.adapter.dhcpKnown = true;
   std::string a;

@@ -107,6 +107,8 @@ bool resync(Cursor& c) {
   return true;
 }
 
+std::string cutTail(const std::string& bytes, bool lfOnly);
+
 bool readLog(const std::string& bytes, Model& m, std::string& error) {
   LogLines split = splitLog(bytes);
   m.lfOnly = split.lfOnly;
@@ -120,15 +122,33 @@ bool readLog(const std::string& bytes, Model& m, std::string& error) {
     ok = readNodes(c);
   } else {
     ok = readHead(c);
+    if (ok && m.nicFound && m.itemsReported > 0) ok = readNodes(c);
   }
-  if (ok && m.nicFound && m.itemsReported > 0) ok = readNodes(c);
   if (ok) ok = readClosing(c);
   if (split.cut && c.error.empty()) m.complete = false;
   if (!c.error.empty()) {
     error = c.error;
     return false;
   }
+  if (!m.complete) m.cutTail = cutTail(bytes, m.lfOnly);
   return true;
+}
+
+// The text an exit tap waits for in a log cut short: its last bytes, as
+// the console holds them (CR LF line ends). Each byte is the console's
+// character, except a '?' that may stand for a character the 8-bit log
+// could not hold: the text starts after the last one. Too short a text
+// could show earlier in the run: then no tap.
+std::string cutTail(const std::string& bytes, bool lfOnly) {
+  std::string text;
+  for (char ch : bytes) {
+    if (ch == '\n' && lfOnly) text += '\r';
+    text += ch;
+  }
+  if (text.size() > 160) text = text.substr(text.size() - 160);
+  size_t q = text.rfind('?');
+  if (q != std::string::npos) text = text.substr(q + 1);
+  return text.size() >= 24 ? text : "";
 }
 
 namespace {
@@ -140,8 +160,39 @@ uint32_t ipValue(const std::string& text) {
   return b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3];
 }
 
+// A test that answered with no connection data after it (the log cut, the
+// adapter list unread): the address is the one the adapter held then, and
+// a host beyond it answered through a gateway the log never shows, taken
+// as the address's .1 (.254 for a .1 address).
+void placeUnseenReach(Model& m, RunTrack& t, Reach& r) {
+  RunTrack then = t;
+  then.pendingAddress = false;
+  then.src = RunTrack::Source(r.src), then.srcNet = r.srcNet, then.srcRenewal = r.srcRenewal;
+  std::string held;
+  if (!heldAddress(m, then, held) || held == "0.0.0.0") return;
+  r.address = held;
+  std::string* gateway = nullptr;
+  if (r.src == RunTrack::Initial && !m.adapter.seen) {
+    if (m.adapter.gateways.empty()) m.adapter.gateways.push_back("");
+    gateway = &m.adapter.gateways[0];
+  } else if (r.src == RunTrack::Join && !m.ipNetworks[size_t(r.srcNet)].detailsKnown) {
+    gateway = &m.ipNetworks[size_t(r.srcNet)].gateway;
+  } else if (r.src == RunTrack::Renew) {
+    gateway = &m.ipNetworks[size_t(r.srcNet)].renewals[size_t(r.srcRenewal)].gateway;
+  }
+  if (!gateway) return;
+  if (gateway->empty()) {
+    std::string net = held.substr(0, held.rfind('.') + 1);
+    *gateway = net + (held == net + "1" ? "254" : "1");
+    m.choices.push_back("the gateway of " + held + ", which the log never shows: " + *gateway);
+  }
+  r.gateway = *gateway;
+}
+
 // The smallest subnet that holds every address the network answered through.
-void pickSubnets(Model& m, const RunTrack& t) {
+void pickSubnets(Model& m, RunTrack& t) {
+  for (Reach& r : t.reached)
+    if (r.address.empty()) placeUnseenReach(m, t, r);
   for (size_t i = 0; i < m.ipNetworks.size(); i++) {
     std::vector<uint32_t> inside;
     size_t line = 0;
@@ -173,9 +224,203 @@ bool lists(const NetworkIp& n, const char* address) {
   return false;
 }
 
+// The Context slots the replay's stack fills, in the run's order: the
+// adapter's own addresses at start, then what each join, renewal and sweep
+// brings. A null slot is always numbered by the stack (the sweep's).
+struct Numbered {
+  long* slot;
+  int event;
+};
+
+std::vector<Numbered> numberedInOrder(Model& m, const RunTrack& t) {
+  std::vector<Numbered> out;
+  if (!m.nicFound || m.ipAdapterMissing) return out;
+  for (long& c : m.adapter.contexts) out.push_back({&c, -1});
+  bool networkConfig = false;
+  for (size_t e = 0; e < t.stackEvents.size(); e++) {
+    const StackEvent& x = t.stackEvents[e];
+    if (x.kind == StackEvent::Sweep) {
+      out.push_back({nullptr, int(e)});
+      continue;
+    }
+    NetworkIp& n = m.ipNetworks[size_t(x.net)];
+    if (x.kind == StackEvent::Renew) {
+      Renewal& r = n.renewals[size_t(x.renewal)];
+      if (n.dhcpHere != 0 && (r.kind == Renewal::Valid || r.kind == Renewal::Apipa))
+        out.push_back({&r.context, int(e)});
+      continue;
+    }
+    // A join: the network's lease with DHCP, its fixed address, or the
+    // adapter's own fixed addresses back from a network that set its own.
+    const bool here = n.dhcpHere >= 0;
+    const bool dhcp = here ? n.dhcpHere == 1 : m.adapter.dhcp;
+    const bool restore = networkConfig && !here;
+    networkConfig = here;
+    if (dhcp || here) {
+      if (!n.address.empty()) out.push_back({&n.context, int(e)});
+    } else if (restore) {
+      for (long& c : m.adapter.contexts) out.push_back({&c, int(e)});
+    }
+  }
+  return out;
+}
+
+// Each Context a release line showed comes again from the replay's stack,
+// which numbers an address from 0x100 upward, skipping every Context the
+// file names. Only how many addresses it numbered before matters for the
+// value it gives one, so an address no line shows the Context of may be
+// left to the stack (it takes a number) or named out of its way (it takes
+// none), whichever brings the stack to the next value shown; a value the
+// stack would then give is left to it (a lease that shows a new value on
+// each join keeps so), another is written on its lease or renewal when the
+// stack has not passed it. One the stack cannot give (a second value for a
+// slot, one it gave before) is not made again.
+void numberContexts(Model& m, RunTrack& t) {
+  // With the oldest lines dropped, the numbers the dropped part took are
+  // named on a network of the survey the run never joins (made before any
+  // slot is taken, dropped again when not needed).
+  bool spare = false;
+  if (m.headDropped)
+    for (const SeenNetwork& n : m.networks) {
+      bool known = false;
+      for (const NetworkIp& x : m.ipNetworks) known |= x.ssid == n.ssid;
+      if (known || !n.listed || n.joinPolls > 0) continue;
+      networkFor(m, n.ssid);
+      m.ipNetworks.back().spare = spare = true;
+      break;
+    }
+  std::vector<Numbered> order = numberedInOrder(m, t);
+  std::vector<long> named;
+  for (const Numbered& x : order)
+    if (x.slot && *x.slot >= 0) named.push_back(*x.slot);
+  auto isNamed = [&](long v) { return std::find(named.begin(), named.end(), v) != named.end(); };
+  auto has = [](const std::vector<long*>& v, const long* p) {
+    return std::find(v.begin(), v.end(), p) != v.end();
+  };
+  // The slots some line shows the Context of.
+  std::vector<long*> shown;
+  for (const SeenContext& s : t.contextsSeen) {
+    NetworkIp& n = m.ipNetworks[size_t(s.net)];
+    shown.push_back(s.renewal < 0 ? &n.context : &n.renewals[size_t(s.renewal)].context);
+  }
+  std::vector<long*> stackGave, pending;  // pending: not shown, not decided
+  std::vector<int> pendingCount;
+  long counter = 0x100, aside = CONTEXT_ASIDE;
+  auto consume = [&] {
+    while (isNamed(counter)) counter++;
+    counter++;
+  };
+  auto setAside = [&] {
+    for (long* p : pending) *p = aside++;
+    pending.clear(), pendingCount.clear();
+  };
+  std::vector<bool> placed(t.contextsSeen.size(), false);
+  for (const Numbered& x : order) {
+    if (!x.slot) {
+      consume();
+      continue;
+    }
+    const SeenContext* seen = nullptr;
+    for (size_t k = 0; k < t.contextsSeen.size() && x.event >= 0; k++)
+      if (t.contextsSeen[k].event == x.event && shown[k] == x.slot)
+        seen = &t.contextsSeen[k], placed[k] = true;
+    const bool stackSlot = has(stackGave, x.slot);
+    if (!seen) {
+      if (stackSlot || (*x.slot < 0 && has(shown, x.slot))) {
+        if (!stackSlot) stackGave.push_back(x.slot);
+        consume();
+      } else if (*x.slot < 0) {
+        auto at = std::find(pending.begin(), pending.end(), x.slot);
+        if (at == pending.end())
+          pending.push_back(x.slot), pendingCount.push_back(1);
+        else
+          pendingCount[size_t(at - pending.begin())]++;
+      }
+      continue;
+    }
+    const long v = seen->value;
+    if (*x.slot >= 0) {
+      if (v != *x.slot)
+        notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
+      continue;
+    }
+    // How many numbers the stack must give first for v to be its next.
+    long need = -1;
+    if (v >= counter && v <= long(UINT32_MAX) && !isNamed(v)) {
+      long c = counter;
+      need = 0;
+      for (;;) {
+        while (isNamed(c)) c++;
+        if (c == v) break;
+        c++, need++;
+      }
+    }
+    // The undecided slots left to the stack make up as many as they can.
+    std::vector<bool> take(pending.size(), false);
+    long made = 0;
+    for (size_t k = 0; k < pending.size() && need >= 0; k++)
+      if (made + pendingCount[k] <= need) take[k] = true, made += pendingCount[k];
+    if (need >= 0 && (made == need || (spare && need - made <= 1000))) {
+      for (size_t k = 0; k < pending.size(); k++)
+        if (take[k]) stackGave.push_back(pending[k]);
+      for (size_t k = pending.size(); k-- > 0;)
+        if (take[k])
+          pending.erase(pending.begin() + long(k)),
+              pendingCount.erase(pendingCount.begin() + long(k));
+      setAside();
+      for (long k = 0; k < made; k++) consume();
+      if (made < need) {
+        // The rest were numbered by the dropped lines: the spare network
+        // names them.
+        NetworkIp& n = m.ipNetworks.back();
+        for (long k = made; k < need; k++) {
+          while (isNamed(counter)) counter++;
+          if (n.address.empty()) {
+            n.address = "10.255.255.254", n.context = counter;
+          } else {
+            Renewal r;
+            r.address = n.address, r.context = counter;
+            n.renewals.push_back(r);
+          }
+          named.push_back(counter++);
+        }
+        m.choices.push_back("the address contexts the dropped lines numbered: named on " + n.ssid +
+                            ", which the run never joins");
+      }
+      if (!stackSlot) stackGave.push_back(x.slot);
+      consume();
+    } else if (!stackSlot && (v < 0x100 || v >= counter) && v > 0 && v <= long(UINT32_MAX) &&
+               !isNamed(v)) {
+      *x.slot = v;
+      named.push_back(v);
+    } else {
+      notMadeAgain(m, seen->line, "an address context the stack's numbering cannot give");
+      if (!stackSlot) stackGave.push_back(x.slot);
+      consume();
+    }
+  }
+  setAside();
+  if (spare && m.ipNetworks.back().address.empty()) m.ipNetworks.pop_back();
+  for (size_t k = 0; k < placed.size(); k++)
+    if (!placed[k])
+      notMadeAgain(m, t.contextsSeen[k].line,
+                   "an address context the stack's numbering cannot give");
+}
+
 }  // namespace
 
 void finishRun(Model& m, RunTrack& t) {
+  // Connection data without the WLAN adapter: when nothing of the run
+  // shows the adapter, it has no IP configuration at all (its name, say,
+  // is not the NIC's); otherwise one read of its list failed, and the log
+  // does not number the call.
+  if (!t.withoutAdapter.empty() && !m.adapter.dhcpKnown && !m.adapter.seen) {
+    m.ipAdapterMissing = true;
+    m.choices.push_back("no IP configuration for the NIC: no connection data shows it");
+  } else {
+    for (size_t line : t.withoutAdapter)
+      notMadeAgain(m, line, "the connection data without the adapter (a failed adapter list read)");
+  }
   pickSubnets(m, t);
   // A renewal the log shows as giving an address without ever showing the
   // address: the network's own, where the log shows one.
@@ -200,25 +445,7 @@ void finishRun(Model& m, RunTrack& t) {
       if (!e.ok) m.failEcho.push_back(calls);
     }
   }
-  // Each Context a release line showed is written on the lease or renewal
-  // that brought the address, so the stack gives it again; one the stack
-  // cannot give (a second value for the same lease, or one already named)
-  // is left to the stack.
-  std::vector<long> named;
-  for (long c : m.adapter.contexts)
-    if (c >= 0) named.push_back(c);
-  for (const SeenContext& s : t.contextsSeen) {
-    NetworkIp& n = m.ipNetworks[size_t(s.net)];
-    long& slot = s.renewal < 0 ? n.context : n.renewals[size_t(s.renewal)].context;
-    if (slot == s.value) continue;
-    if (slot >= 0 || s.value <= 0 || s.value > long(UINT32_MAX) ||
-        std::find(named.begin(), named.end(), s.value) != named.end()) {
-      notMadeAgain(m, s.line, "an address context the stack's numbering cannot give");
-      continue;
-    }
-    slot = s.value;
-    named.push_back(s.value);
-  }
+  numberContexts(m, t);
 }
 
 }  // namespace sim::fromlog

@@ -22,6 +22,9 @@ struct Reach {
   size_t line = 0;
   int net = -1;
   std::string address, gateway, target;
+  // Where the address held at the test came from, for a test no later
+  // connection data shows the address of.
+  int src = 0, srcNet = -1, srcRenewal = -1;
 };
 
 // A release line's Context of an address that came from joining a network
@@ -30,6 +33,15 @@ struct SeenContext {
   int net = -1, renewal = -1;
   long value = 0;
   size_t line = 0;
+  int event = -1;  // the StackEvent that brought the address
+};
+
+// What makes the replay's stack number an address, in the run's order: a
+// join (its lease, or a fixed configuration it brings), a renewal that
+// gives an address, the sweep's added address.
+struct StackEvent {
+  enum Kind { Join, Renew, Sweep } kind = Join;
+  int net = -1, renewal = -1;
 };
 
 struct RunTrack {
@@ -44,12 +56,22 @@ struct RunTrack {
   std::vector<SeenContext> contextsSeen;
   std::vector<EchoEvent> echoes;
   std::vector<Reach> reached;
+  std::vector<size_t> withoutAdapter;  // lines of connection data without the adapter's part
+  std::vector<StackEvent> stackEvents;
+  int srcEvent = -1;  // the StackEvent that brought the present address
+  int lastJoin = -1;  // the last join's StackEvent
 };
 
 // A line the reader placed but whose cause the scenario cannot give again:
 // the replay may differ from that line on.
 void notMadeAgain(Model& m, size_t line, const std::string& what);
 inline void notMadeAgain(Cursor& c, const std::string& what) { notMadeAgain(c.m, c.at + 1, what); }
+
+// The address the adapter holds by what the reader placed so far; false
+// when nothing tells (an address still to be seen, a release).
+bool heldAddress(const Model& m, const RunTrack& t, std::string& address);
+// An answered test, for the network's subnet.
+void reachedNow(RunTrack& t, size_t line, const std::string& target);
 
 // The network record for an SSID, made on first use.
 int networkFor(Model& m, const std::string& ssid);

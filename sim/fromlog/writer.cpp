@@ -26,6 +26,22 @@ std::string quoted(const std::string& bytes) {
   return out + "\"";
 }
 
+// 8-bit text (an SSID, say) in a comment: the file is UTF-8, so each byte
+// outside printable ASCII is shown as \xNN.
+std::string commentText(const std::string& bytes) {
+  std::string out;
+  for (unsigned char b : bytes) {
+    if (b >= 0x20 && b < 0x7F) {
+      out += char(b);
+    } else {
+      char x[8];
+      std::snprintf(x, sizeof x, "\\x%02X", b);
+      out += x;
+    }
+  }
+  return out;
+}
+
 std::string list(const std::vector<std::string>& v) {
   std::string out = "[";
   for (size_t i = 0; i < v.size(); i++) out += (i ? ", " : "") + quoted(v[i]);
@@ -45,11 +61,11 @@ void head(std::string& o, const Model& m) {
   o += m.complete ? ".\n" : ", up to where the log was cut short; the run goes on after it.\n";
   if (m.lfOnly) o += "# The log had bare LF line ends; the device writes CR LF.\n";
   o += "# Values the log does not determine, and what was taken for them:\n";
-  for (const std::string& c : m.choices) o += "#   " + c + "\n";
+  for (const std::string& c : m.choices) o += "#   " + commentText(c) + "\n";
   auto gaps = m.inferred;
   std::sort(gaps.begin(), gaps.end());
   for (const auto& [line, what] : gaps)
-    o += "# Not made again from line " + std::to_string(line) + ": " + what + "\n";
+    o += "# Not made again from line " + std::to_string(line) + ": " + commentText(what) + "\n";
   char clock[160];
   std::snprintf(clock, sizeof clock,
                 "\n[clock]\nlocal = %04d-%02d-%02dT%02d:%02d:%02d\n"
@@ -112,6 +128,12 @@ void adapter(std::string& o, const Model& m) {
   }
 }
 
+std::string contextKey(long context) {
+  return "context = " + std::to_string(context) +
+         (context >= CONTEXT_ASIDE ? "   # no line shows it: out of the stack's numbering\n"
+                                   : "   # as its release showed\n");
+}
+
 void renewal(std::string& o, const Renewal& r) {
   static const char* const KIND[] = {"valid", "apipa", "nothing", "refused"};
   o += "[[ip.network.renewal]]\nresult = \"" + std::string(KIND[r.kind]) + "\"\n";
@@ -120,13 +142,15 @@ void renewal(std::string& o, const Renewal& r) {
   if (r.kind == Renewal::Nothing) return;
   o += "poll = " + std::to_string(r.poll) + "\naddress = " + quoted(r.address) +
        "\nmask = " + quoted(r.mask) + "\n";
-  if (r.context >= 0)
-    o += "context = " + std::to_string(r.context) + "   # as its release showed\n";
+  if (r.context >= 0) o += contextKey(r.context);
   if (r.kind == Renewal::Valid && !r.gateway.empty()) o += "gateway = " + quoted(r.gateway) + "\n";
 }
 
 void ipNetwork(std::string& o, const NetworkIp& n) {
   o += "\n[[ip.network]]\nssid = " + quoted(n.ssid) + "\nname_server = \"answers\"\n";
+  if (n.spare)
+    o += "# Never joined: its lease and renewals hold the address contexts that the\n"
+         "# oldest lines, dropped, numbered.\n";
   // A fixed network holds its address and no lease: no DHCP keys.
   const bool fixed = n.dhcpHere == 0;
   if (fixed) o += "# Fixed on this network, as its node showed:\ndhcp = false\n";
@@ -135,12 +159,14 @@ void ipNetwork(std::string& o, const NetworkIp& n) {
   if (!n.address.empty()) {
     o += "address = " + quoted(n.address) + "\nmask = " + quoted(n.mask) + "\n";
     if (!n.gateway.empty()) o += "gateway = " + quoted(n.gateway) + "\n";
-    if (n.context >= 0)
-      o += "context = " + std::to_string(n.context) + "   # as its release showed\n";
+    if (n.context >= 0) o += contextKey(n.context);
   }
   // A valid renewal brings the server and lease time too.
   if (!fixed && !n.dhcpServer.empty()) o += "dhcp_server = " + quoted(n.dhcpServer) + "\n";
   if (!fixed && n.leaseObtained) o += "lease_obtained = " + std::to_string(n.leaseObtained) + "\n";
+  if (!fixed && n.leaseMs >= 0)
+    o += "lease_ms = " + std::to_string(n.leaseMs) +
+         "   # the lease came after the first read that followed the join\n";
   if (!n.subnet.empty())
     o += "subnet = \"" + n.subnet + "\"   # the smallest that holds the addresses that answered\n";
   if (n.dnsKnown) o += "dns = " + list(n.dns) + "\n";
@@ -181,6 +207,10 @@ std::string writeScenario(const Model& m) {
   }
   if (m.nicFound && !m.ipAdapterMissing) adapter(o, m);
   for (const NetworkIp& n : m.ipNetworks) ipNetwork(o, n);
+  if (!m.cutTail.empty())
+    o += "\n# The log was cut here: the exit tap once its last text shows.\n"
+         "[[ui.event]]\naction = \"tap\"\nx = 110\ny = 120\nshown = " +
+         quoted(m.cutTail) + "\n";
   return o;
 }
 

@@ -12,7 +12,20 @@ if [ "$(head -c 22 "$orig")" != "Olvash Quorvelta V0.18" ]; then
   start=$(grep -n -m1 -a '^-Trying to associate with\.\.\.\.' "$orig" | cut -d: -f1)
   [ -n "$start" ] || exit 0
   tail -n +"$start" "$orig" >"$tmp/kept"
-  tail -c "$(wc -c <"$tmp/kept")" "$again" | cmp -s - "$tmp/kept" && echo "oldest lines dropped"
+  if tail -c "$(wc -c <"$tmp/kept")" "$again" | cmp -s - "$tmp/kept"; then
+    echo "oldest lines dropped"
+    exit 0
+  fi
+  # Both: from the first whole node pass up to the line the world names,
+  # the replay's own first pass on has the very lines the log kept.
+  line=$(sed -n 's/^# Not made again from line \([0-9]*\):.*/\1/p' "$world" | head -1)
+  [ -n "$line" ] && [ "$line" -gt "$start" ] || exit 0
+  from=$(grep -n -m1 -a '^-Trying to associate with\.\.\.\.' "$again" | cut -d: -f1)
+  [ -n "$from" ] || exit 0
+  sed -n "${start},$((line - 1))p" "$orig" >"$tmp/a"
+  tail -n +"$from" "$again" | head -n $((line - start)) >"$tmp/b"
+  cmp -s "$tmp/a" "$tmp/b" &&
+    echo "oldest lines dropped; not made again: $(grep -m1 '^# Not made again' "$world" | cut -d: -f2- | cut -c2-)"
   exit 0
 fi
 # Cut short: the replay runs on past the cut, so the log is a prefix of it.
