@@ -43,7 +43,10 @@ asan: deps
 	@cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
 
 tsan: deps
-	@cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread >/dev/null
+	@# -O1 with line tables only: a third less to compile than -O2 -g, and a
+	@# report still names file and line.
+	@cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DQV_SANITIZE=thread >/dev/null
 	@cmake --build $(BUILD)/tsan -j $(JOBS) --target qv-concurrency-tests quorvelta-sim
 	@cd $(BUILD)/tsan && ./tests/qv-concurrency-tests
 	@# The simulated handheld itself, through two sweeps of real threads. A
