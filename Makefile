@@ -38,7 +38,9 @@ format: deps
 	@scripts/format.sh check
 
 asan: deps
-	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address >/dev/null
+	@# Line tables only (a quarter less to compile): a report names file and line.
+	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+	  -DQV_SANITIZE=address >/dev/null
 	@cmake --build $(BUILD)/asan -j $(JOBS)
 	@cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
 
