@@ -24,6 +24,10 @@ namespace {
 // Larger than one page, so that a frame bigger than a page that steps over
 // the stack's end still lands in it.
 constexpr size_t GUARD_BYTES = 64 * 1024;
+// Stacks are mapped this many at a time, each with its guard below it: a
+// sweep has about a thousand threads alive at once, and one mapping each
+// was half of a run's system calls. A slot nobody uses costs no memory.
+constexpr size_t STACKS_PER_MAP = 32;
 
 struct Mapped {
   char* guard;  // lowest byte of the guard region; the stack is above it
@@ -74,14 +78,24 @@ Stack takeStack(size_t bytes, Thread* t) {
   }
   const size_t page = size_t(sysconf(_SC_PAGESIZE));
   bytes = (bytes + page - 1) / page * page;
-  void* p = mmap(nullptr, GUARD_BYTES + bytes, PROT_READ | PROT_WRITE,
+  const size_t slot = GUARD_BYTES + bytes;
+  void* p = mmap(nullptr, slot * STACKS_PER_MAP, PROT_READ | PROT_WRITE,
                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) return Stack{};
-  char* guard = static_cast<char*>(p);
-  mprotect(guard, GUARD_BYTES, PROT_NONE);
-  Stack s{guard + GUARD_BYTES, bytes, mapped.size()};
-  mapped.push_back({guard, s, t});
-  return s;
+  // The first slot is this thread's; the others wait in the free list.
+  const size_t first = mapped.size();
+  for (size_t k = 0; k < STACKS_PER_MAP; k++) {
+    char* guard = static_cast<char*>(p) + k * slot;
+    if (mprotect(guard, GUARD_BYTES, PROT_NONE) != 0) {
+      // Without its guard a slot is no stack: the ones made so far serve.
+      if (k == 0) return Stack{};
+      break;
+    }
+    Stack s{guard + GUARD_BYTES, bytes, mapped.size()};
+    mapped.push_back({guard, s, k == 0 ? t : nullptr});
+    if (k > 0) freeList.push_back(s.index);
+  }
+  return mapped[first].stack;
 }
 
 void giveBackStack(Stack s) {
