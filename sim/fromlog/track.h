@@ -83,5 +83,8 @@ bool readNodeFailed(Cursor& c, RunTrack& t);
 bool readSweep(Cursor& c, RunTrack& t);
 // After the last node: echo numbering, subnets and address contexts.
 void finishRun(Model& m, RunTrack& t);
+// The Context each numbered slot takes, for the replay's stack to give
+// the ones the release lines show.
+void numberContexts(Model& m, RunTrack& t);
 
 }  // namespace sim::fromlog
