@@ -158,15 +158,21 @@ plat::LRESULT plainProc(plat::HWND w, plat::UINT m, plat::WPARAM wp, plat::LPARA
   return plat::defWindowProc(w, m, wp, lp);
 }
 
-void drawTextLines() {
+// A shown 100 x 100 window of a class that paints nothing of its own.
+void showPlainWindow(plat::HWND& h) {
   plat::WNDCLASS wc{};
   wc.lpfnWndProc = plainProc;
   wc.lpszClassName = u"plain";
   ASSERT_NE(plat::registerClass(&wc), 0);
-  plat::HWND h = plat::createWindowEx(0, u"plain", u"t", 0, 0, 0, 100, 100, nullptr, nullptr,
-                                      nullptr, nullptr);
+  h = plat::createWindowEx(0, u"plain", u"t", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                           nullptr);
   ASSERT_NE(h, nullptr);
   plat::showWindow(h, 1);
+}
+
+void drawTextLines() {
+  plat::HWND h = nullptr;
+  ASSERT_NO_FATAL_FAILURE(showPlainWindow(h));
   plat::PAINTSTRUCT ps;
   plat::HDC dc = plat::beginPaint(h, &ps);
   ASSERT_NE(dc, nullptr);
@@ -199,14 +205,8 @@ TEST(Screen, DrawTextBreaksLinesOnlyAtLineEnds) { EXPECT_EQ(inChildProcess(drawT
 // keep its order past the bound on kept calls, and reading in between must
 // change nothing.
 void keptCallsDrawInOrder() {
-  plat::WNDCLASS wc{};
-  wc.lpfnWndProc = plainProc;
-  wc.lpszClassName = u"plain";
-  ASSERT_NE(plat::registerClass(&wc), 0);
-  plat::HWND h = plat::createWindowEx(0, u"plain", u"t", 0, 0, 0, 100, 100, nullptr, nullptr,
-                                      nullptr, nullptr);
-  ASSERT_NE(h, nullptr);
-  plat::showWindow(h, 1);
+  plat::HWND h = nullptr;
+  ASSERT_NO_FATAL_FAILURE(showPlainWindow(h));
   plat::HBRUSH white = plat::createSolidBrush(0xFFFFFF), red = plat::createSolidBrush(0x0000FF);
   plat::HBRUSH blue = plat::createSolidBrush(0xFF0000);
   plat::PAINTSTRUCT ps;
