@@ -193,6 +193,13 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
       n.dhcpServer = s.server;
       n.leaseObtained = s.lease;
     }
+  } else if (t.src == RunTrack::Released && t.srcNet >= 0 && first != "0.0.0.0" &&
+             first == m.ipNetworks[size_t(t.srcNet)].address &&
+             !m.ipNetworks[size_t(t.srcNet)].detailsKnown) {
+    // The lease's address outlived its release (its Context is the one a
+    // release keeps), and this is the first look at it: its mask is the
+    // lease's. What else the list shows after a release is not the lease's.
+    m.ipNetworks[size_t(t.srcNet)].mask = firstMask;
   } else if (t.src == RunTrack::Renew && t.srcNet >= 0) {
     NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
     Renewal& r = n.renewals[size_t(t.srcRenewal)];
