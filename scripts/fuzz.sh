@@ -30,11 +30,13 @@ done
 failed=0
 while [ $# -gt 0 ]; do
   batch=""
-  while [ $# -gt 0 ] && [ "$(echo $batch | wc -w)" -lt "$jobs" ]; do
+  k=0
+  while [ $# -gt 0 ] && [ "$k" -lt "$jobs" ]; do
     echo "fuzzing $(basename "$1") for ${secs}s"
     rm -f "$dir/$(basename "$1").rc"
     fuzz_one "$1" &
     batch="$batch $(basename "$1")"
+    k=$((k + 1))
     shift
   done
   wait

@@ -8,39 +8,31 @@
 namespace sim::fromlog {
 namespace {
 
-// A TOML basic string of 8-bit text: each byte one ISO 8859-1 character.
-std::string quoted(const std::string& bytes) {
-  std::string out = "\"";
+// 8-bit text with each byte outside printable ASCII written by `format`
+// (one byte, 0..255), and with quotes and backslashes escaped if asked.
+std::string escaped(const std::string& bytes, const char* format, bool quotes) {
+  std::string out;
   for (unsigned char b : bytes) {
-    if (b == '"' || b == '\\') {
+    if (quotes && (b == '"' || b == '\\')) {
       out += '\\';
       out += char(b);
     } else if (b >= 0x20 && b < 0x7F) {
       out += char(b);
     } else {
-      char u[8];
-      std::snprintf(u, sizeof u, "\\u%04X", b);
-      out += u;
-    }
-  }
-  return out + "\"";
-}
-
-// 8-bit text (an SSID, say) in a comment: the file is UTF-8, so each byte
-// outside printable ASCII is shown as \xNN.
-std::string commentText(const std::string& bytes) {
-  std::string out;
-  for (unsigned char b : bytes) {
-    if (b >= 0x20 && b < 0x7F) {
-      out += char(b);
-    } else {
-      char x[8];
-      std::snprintf(x, sizeof x, "\\x%02X", b);
-      out += x;
+      char e[8];
+      std::snprintf(e, sizeof e, format, b);
+      out += e;
     }
   }
   return out;
 }
+
+// A TOML basic string of 8-bit text: each byte one ISO 8859-1 character.
+std::string quoted(const std::string& bytes) { return '"' + escaped(bytes, "\\u%04X", true) + '"'; }
+
+// 8-bit text (an SSID, say) in a comment: the file is UTF-8, so each byte
+// outside printable ASCII is shown as \xNN.
+std::string commentText(const std::string& bytes) { return escaped(bytes, "\\x%02X", false); }
 
 std::string list(const std::vector<std::string>& v) {
   std::string out = "[";

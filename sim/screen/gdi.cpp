@@ -147,6 +147,16 @@ char32_t codePoint(const char16_t* s, int n, int& i) {
   return c;
 }
 
+// The line of text that starts at i ends at the index answered; i moves
+// past its line end. Lines end at CR LF, and at a CR or LF alone, as the
+// device's DrawText breaks them.
+int lineEnd(const char16_t* text, int n, int& i) {
+  while (i < n && text[i] != u'\r' && text[i] != u'\n') i++;
+  const int end = i;
+  if (i < n) i += (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
+  return end;
+}
+
 // Draws one DrawText call: each line of the text from the rectangle's top
 // left, clipped to the rectangle.
 void drawTextOp(Window& w, const PaintOp& op) {
@@ -157,10 +167,8 @@ void drawTextOp(Window& w, const PaintOp& op) {
   int penY = op.rect.top;
   int i = 0;
   while (i < n && penY < clip.bottom) {
-    int start = i;
-    while (i < n && text[i] != u'\r' && text[i] != u'\n') i++;
-    int end = i;
-    if (i < n) i += (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
+    const int start = i;
+    const int end = lineEnd(text, n, i);
     if (penY + cell > clip.top) {
       int baseline = penY + fontAscent(op.font);
       if (op.bkMode == OPAQUE) {
@@ -337,10 +345,7 @@ int drawText(HDC dc, const char16_t* text, int count, RECT* rect, UINT format) {
   int cell = font ? fontCellHeight(font) : DEFAULT_CELL;
   // The lines are counted here; the pixels are drawn when they are read.
   int lines = 0;
-  for (int i = 0; i < n; lines++) {
-    while (i < n && text[i] != u'\r' && text[i] != u'\n') i++;
-    if (i < n) i += (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
-  }
+  for (int i = 0; i < n; lines++) lineEnd(text, n, i);
   RECT clip = clipped(*w, *rect, *rect);
   if (font && clip.right > clip.left && clip.bottom > clip.top) {
     PaintOp op;
