@@ -6,13 +6,6 @@
 namespace sim::fromlog {
 namespace {
 
-bool expectLine(Cursor& c, const char* text) {
-  if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
-  if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
-  c.at++;
-  return true;
-}
-
 bool readClock(Cursor& c) {
   if (c.done()) return fail(c, "the log ends before the clock line");
   int mo, d, y, h, mi, s, gh, gm;

@@ -6,13 +6,6 @@
 namespace sim::fromlog {
 namespace {
 
-bool expectLine(Cursor& c, const char* text) {
-  if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
-  if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
-  c.at++;
-  return true;
-}
-
 // The survey row a "Node: " line names: the first with that BSSID whose SSID
 // the line's padded field allows. -1 when none (a network not listed).
 int entryFor(const Model& m, const std::string& field, const std::string& bssid) {

@@ -7,13 +7,6 @@
 namespace sim::fromlog {
 namespace {
 
-bool expectLine(Cursor& c, const char* text) {
-  if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
-  if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
-  c.at++;
-  return true;
-}
-
 const char* const STATE_LINES[] = {"     No actual IP Address: ", "     APIPA IP Address: ",
                                    "     Not working IP Addr.: ", "     Incorrect IP Address: "};
 

@@ -136,13 +136,6 @@ long lookupFor(Cursor& c, const RunTrack& t, long count, const std::vector<Answe
   return fallback;
 }
 
-bool expectLine(Cursor& c, const char* text) {
-  if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
-  if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
-  c.at++;
-  return true;
-}
-
 }  // namespace
 
 bool readSweep(Cursor& c, RunTrack& t) {

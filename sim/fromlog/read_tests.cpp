@@ -11,13 +11,6 @@ namespace {
 // The address the run names in the DNS test's success: not in the log.
 const char* const DNS_HOST_ADDRESS = "142.250.74.36";
 
-bool expectLine(Cursor& c, const char* text) {
-  if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
-  if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
-  c.at++;
-  return true;
-}
-
 bool roundTrip(const std::string& piece, long& rtt) {
   long long v;
   if (piece.size() < 7 || piece[0] != ' ' || piece.substr(piece.size() - 2) != "ms" ||

@@ -50,6 +50,13 @@ bool fail(Cursor& c, const std::string& why) {
   return false;
 }
 
+bool expectLine(Cursor& c, const char* text) {
+  if (c.done()) return fail(c, std::string("the log ends where \"") + text + "\" was due");
+  if (c.peek() != text) return fail(c, std::string("expected \"") + text + "\"");
+  c.at++;
+  return true;
+}
+
 bool startsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }

@@ -32,6 +32,8 @@ struct Cursor {
 // Readers answer false once cursor.error is set (or the log ended where a
 // line was due; then the log is taken as cut short).
 bool fail(Cursor& c, const std::string& why);
+// Consumes the next line, which must be `text` exactly.
+bool expectLine(Cursor& c, const char* text);
 bool startsWith(const std::string& s, const std::string& prefix);
 // The text after `prefix` if s begins with it.
 bool after(const std::string& s, const std::string& prefix, std::string& rest);

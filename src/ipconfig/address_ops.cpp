@@ -12,8 +12,6 @@
 
 namespace {
 
-void line(const char16_t* text) { appendLine(text); }
-
 [[noreturn]] void endProcess() { plat::exitProcess(EXIT_ROUTE_FAILURE); }
 
 // The system's text for the error, as the release-failure line shows it.
@@ -46,16 +44,16 @@ uint32_t addTemporaryAddress(const char* address, const char* mask) {
     FORMAT_SCRATCH(u"     IP address added: %S", address);
     appendLine(runState.scratch);
   } else {
-    line(u"     Error adding IP address.");
+    appendLine(u"     Error adding IP address.");
   }
   return context;
 }
 
 void deleteAddress(uint32_t context) {
   if (plat::deleteIPAddress(context) == 0)
-    line(u"     IP Address Deleted.");
+    appendLine(u"     IP Address Deleted.");
   else
-    line(u"     IP Address Deletetion failed.");
+    appendLine(u"     IP Address Deletetion failed.");
 }
 
 // The route table's two-call pattern. The sizing call answers
@@ -77,7 +75,7 @@ void deleteDefaultRoutes() {
     held = size;
     table = static_cast<plat::MIB_IPFORWARDTABLE*>(plat::allocate(held));
     if (!table) {
-      line(u"Malloc failed, Out of Memory!");
+      appendLine(u"Malloc failed, Out of Memory!");
       endProcess();
     }
     answer = plat::getIpForwardTable(table, &size, 0);
@@ -93,7 +91,7 @@ void deleteDefaultRoutes() {
   for (size_t i = 0; i < rows; i++) {
     if (table->table[i].dwForwardDest != 0) continue;
     if (plat::deleteIpForwardEntry(&table->table[i]) != 0) {
-      line(u"Could not delete old gateway");
+      appendLine(u"Could not delete old gateway");
       endProcess();
     }
   }
@@ -147,7 +145,7 @@ size_t routeRowsInBlock(const plat::MIB_IPFORWARDTABLE* table, size_t blockBytes
 void releaseAndRenew() {
   plat::ULONG index = 0;
   if (plat::getAdapterIndex(runState.nicName, &index) != 0) {
-    line(u"Index Error");
+    appendLine(u"Index Error");
     return;
   }
   plat::IP_ADAPTER_INDEX_MAP map{};
@@ -180,7 +178,7 @@ void releaseAndRenew() {
   refreshAdapters();
   appendText(u"     Renewing ");
   if (plat::ipRenewAddress(&map) != 0) {
-    line(u"Renew Error");
+    appendLine(u"Renew Error");
   } else {
     for (int k = 0; k < RENEW_POLLS; k++) {
       appendText(u".");
@@ -193,10 +191,10 @@ void releaseAndRenew() {
         break;
       }
       if (runState.addressState == ADDRESS_APIPA) {
-        line(u"Renew Error: Got an APIPA");
+        appendLine(u"Renew Error: Got an APIPA");
         break;
       }
     }
   }
-  if (runState.addressState != ADDRESS_VALID) line(u"Renew Error");
+  if (runState.addressState != ADDRESS_VALID) appendLine(u"Renew Error");
 }

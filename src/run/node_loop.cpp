@@ -28,8 +28,6 @@ bool currentHasPrivacy() {
   return e && (e->flags & PRIVACY_FLAG);
 }
 
-void line(const char16_t* text) { appendLine(text); }
-
 void nodeHeading(const NodeEntry* e) {
   // Without a table entry the line shows an empty SSID and the BSSID the
   // adapter itself reported.
@@ -58,36 +56,36 @@ bool associate(const NodeEntry& e) {
       return true;
     }
   }
-  line(u": Association failed.");
-  line(u"Cannot associate to AP.");
-  line(u"Check:");
-  line(u"   Signal (RSSI) between  -10 and -70dB.");
-  line(u"   No allowed MAC list.");
+  appendLine(u": Association failed.");
+  appendLine(u"Cannot associate to AP.");
+  appendLine(u"Check:");
+  appendLine(u"   Signal (RSSI) between  -10 and -70dB.");
+  appendLine(u"   No allowed MAC list.");
   return false;
 }
 
 // A valid address that does not reach the internet: the causes, the key's
 // only for an encrypted network, and the failed-node bookkeeping.
 void noInternet(const char16_t* heading, const char16_t* keyCause) {
-  line(heading);
-  if (currentHasPrivacy()) line(keyCause);
-  line(u"   IP Address.");
-  line(u"   Default Gateway.");
-  line(u"   May work with proxy configuration.");
+  appendLine(heading);
+  if (currentHasPrivacy()) appendLine(keyCause);
+  appendLine(u"   IP Address.");
+  appendLine(u"   Default Gateway.");
+  appendLine(u"   May work with proxy configuration.");
   markNodeFailed();
 }
 
 Outcome noValidAddress() {
-  line(u"Cannot get a valid Ip address. Check:");
-  line(u"   DHCP server available.");
-  line(u"   Signal (RSSI) between  -10 and -70dB.");
+  appendLine(u"Cannot get a valid Ip address. Check:");
+  appendLine(u"   DHCP server available.");
+  appendLine(u"   Signal (RSSI) between  -10 and -70dB.");
   markNodeFailed();
   runState.internetReachable = 0;
   return Outcome::Failed;
 }
 
 Outcome dhcpAddressing() {
-  line(u"     NIC DHCP Enabled");
+  appendLine(u"     NIC DHCP Enabled");
   runState.addressState = classifyAddress();
   if (runState.addressState == ADDRESS_VALID) {
     FORMAT_SCRATCH(u"     Actual IP Address: %S", currentAddress());
@@ -112,7 +110,7 @@ Outcome dhcpAddressing() {
 }
 
 Outcome fixedAddressing() {
-  line(u"-System configured as fixed IP : ");
+  appendLine(u"-System configured as fixed IP : ");
   FORMAT_SCRATCH(u"IP Address:        %S", currentAddress());
   appendLine(runState.scratch);
   FORMAT_SCRATCH(u"IP Mask:           %S", currentMask());
@@ -123,7 +121,7 @@ Outcome fixedAddressing() {
     runState.internetReachable = 1;
     return Outcome::TestDns;
   }
-  line(u"ERROR");
+  appendLine(u"ERROR");
   noInternet(u"Fixed IP but no internet Connection. Check:", u"   Check valid WEP / WPA key");
   runState.internetReachable = 0;
   return Outcome::Failed;
@@ -137,16 +135,16 @@ bool dnsTest() {
     appendText(u"OK:");
     FORMAT_SCRATCH(u" %4dms", runState.probe.roundTripTime);
     appendLine(runState.scratch);
-    line(u"Already connected to Internet. Exiting OK");
+    appendLine(u"Already connected to Internet. Exiting OK");
     plat::playSound(SUCCESS_SOUND, plat::SND_ASYNC);
     refreshAdapters();
     printConnectionData();
     runState.remainingNodes = 0;
     return true;
   }
-  line(u"ERROR");
-  line(u"   Incorrect DNS. Check it.");
-  line(u"   Try setting fixed DNS on adapter properties.");
+  appendLine(u"ERROR");
+  appendLine(u"   Incorrect DNS. Check it.");
+  appendLine(u"   Try setting fixed DNS on adapter properties.");
   markNodeFailed();
   return false;
 }
@@ -175,7 +173,7 @@ void nodeLoop() {
         runState.remainingNodes = 0;
         return;
       }
-      line(u"-Trying to associate with....");
+      appendLine(u"-Trying to associate with....");
       runState.currentNode = next;
     }
     const NodeEntry* entry = currentEntry();
@@ -195,7 +193,7 @@ void nodeLoop() {
       } else if (!haveCurrentAdapter()) {
         // The WLAN adapter is missing from the IP configuration: there is no
         // address to test or repair.
-        line(u"     NIC not found in IP configuration.");
+        appendLine(u"     NIC not found in IP configuration.");
         outcome = noValidAddress();
       } else {
         outcome = currentDhcpEnabled() ? dhcpAddressing() : fixedAddressing();

@@ -48,9 +48,9 @@ TEST(LeaseTime, BiasesMoveTheHourAndTheDate) {
 }
 
 // Builds adapter records the way the IP helper lays them out.
-struct Block {
+struct AdapterBlock {
   std::vector<uint8_t> bytes;
-  explicit Block(size_t n) : bytes(n) {}
+  explicit AdapterBlock(size_t n) : bytes(n) {}
   template <typename T>
   T* at(size_t offset) {
     return reinterpret_cast<T*>(bytes.data() + offset);
@@ -67,7 +67,7 @@ void setEntry(plat::IP_ADDR_STRING* e, const char* address, const char* mask,
 TEST(ConnectionData, TwoAddressesNoGatewayDhcpOffThreeDns) {
   resetConsole();
   std::memcpy(runState.nicName, u"WLAGN1", 14);
-  Block list(sizeof(plat::IP_ADAPTER_INFO) * 2 + sizeof(plat::IP_ADDR_STRING));
+  AdapterBlock list(sizeof(plat::IP_ADAPTER_INFO) * 2 + sizeof(plat::IP_ADDR_STRING));
   auto* other = list.at<plat::IP_ADAPTER_INFO>(0);
   auto* wlan = list.at<plat::IP_ADAPTER_INFO>(sizeof(plat::IP_ADAPTER_INFO));
   auto* second = list.at<plat::IP_ADDR_STRING>(2 * sizeof(plat::IP_ADAPTER_INFO));
@@ -77,7 +77,7 @@ TEST(ConnectionData, TwoAddressesNoGatewayDhcpOffThreeDns) {
   setEntry(&wlan->IpAddressList, "192.168.1.33", "255.255.255.0", second);
   setEntry(second, "10.1.2.3", "255.0.0.0", nullptr);
   wlan->DhcpEnabled = 0;
-  Block params(sizeof(plat::FIXED_INFO) + 2 * sizeof(plat::IP_ADDR_STRING));
+  AdapterBlock params(sizeof(plat::FIXED_INFO) + 2 * sizeof(plat::IP_ADDR_STRING));
   auto* fixed = params.at<plat::FIXED_INFO>(0);
   auto* dns2 = params.at<plat::IP_ADDR_STRING>(sizeof(plat::FIXED_INFO));
   auto* dns3 = dns2 + 1;

@@ -13,9 +13,9 @@
 namespace {
 
 // A block as malloc gives it: aligned for any record.
-struct Block {
+struct AlignedBlock {
   std::vector<uint64_t> words;
-  explicit Block(size_t bytes) : words((bytes + 7) / 8) {}
+  explicit AlignedBlock(size_t bytes) : words((bytes + 7) / 8) {}
   uint8_t* bytes() { return reinterpret_cast<uint8_t*>(words.data()); }
   template <typename T>
   T* at(size_t offset) {
@@ -25,7 +25,7 @@ struct Block {
 
 TEST(ChainWalk, FollowsOnlyAlignedWholeEntriesOfTheSnapshot) {
   const size_t fixed = sizeof(plat::FIXED_INFO), entry = sizeof(plat::IP_ADDR_STRING);
-  Block params(fixed + 2 * entry);
+  AlignedBlock params(fixed + 2 * entry);
   auto* info = params.at<plat::FIXED_INFO>(0);
   auto* first = &info->DnsServerList;
   adapterSnapshot = AdapterSnapshot{};
@@ -50,7 +50,7 @@ TEST(ChainWalk, FollowsOnlyAlignedWholeEntriesOfTheSnapshot) {
 TEST(RouteRows, BoundedByTheBlockNeverByTheCountAlone) {
   const size_t head = offsetof(plat::MIB_IPFORWARDTABLE, table),
                row = sizeof(plat::MIB_IPFORWARDROW);
-  Block b(head + 3 * row);
+  AlignedBlock b(head + 3 * row);
   auto* t = b.at<plat::MIB_IPFORWARDTABLE>(0);
   t->dwNumEntries = 3;
   EXPECT_EQ(routeRowsInBlock(t, head + 3 * row), 3u);

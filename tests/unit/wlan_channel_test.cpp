@@ -8,7 +8,7 @@
 
 namespace {
 
-struct Reply {
+struct BindingReply {
   uint8_t bytes[BINDING_BUFFER_BYTES] = {};
   void set(uint32_t offset, uint32_t length, const std::u16string& name, uint32_t at) {
     plat::NDISUIO_QUERY_BINDING q{};
@@ -20,7 +20,7 @@ struct Reply {
 };
 
 TEST(BindingName, LengthIsInBytesAndTheTerminatorFollows) {
-  Reply r;
+  BindingReply r;
   r.set(20, 18, u"WLAGN1234", 20);
   char16_t out[DEVICE_NAME_CHARS];
   std::fill(std::begin(out), std::end(out), u'X');
@@ -29,7 +29,7 @@ TEST(BindingName, LengthIsInBytesAndTheTerminatorFollows) {
 }
 
 TEST(BindingName, NamesOutsideTheReplyOrTooLongAreRefused) {
-  Reply r;
+  BindingReply r;
   char16_t out[DEVICE_NAME_CHARS] = u"keep";
   r.set(1020, 8, u"", 0);
   EXPECT_FALSE(readBindingName(r.bytes, sizeof r.bytes, out, DEVICE_NAME_CHARS));

@@ -29,7 +29,7 @@ plat::NDIS_WLAN_BSSID record(uint8_t last, const std::string& ssid = "net") {
 }
 
 // A reply of the request's size, zero beyond what was added.
-struct Reply {
+struct ScanReply {
   std::vector<uint8_t> bytes = std::vector<uint8_t>(REPLY_BYTES, 0);
   size_t end = plat::BSSID_LIST_HEADER;
   uint32_t added = 0;
@@ -58,7 +58,7 @@ std::string bssidOf(const plat::NDIS_WLAN_BSSID& r) {
 
 TEST(RecordWalk, FollowsEachRecordsOwnLength) {
   constexpr size_t PUBLISHED = sizeof(plat::NDIS_WLAN_BSSID);
-  Reply reply;
+  ScanReply reply;
   plat::NDIS_WLAN_BSSID first = record(1, "first");
   first.Length = PUBLISHED + 60;  // information elements follow
   ASSERT_TRUE(reply.add(first, PUBLISHED + 60));
@@ -82,7 +82,7 @@ TEST(RecordWalk, FollowsEachRecordsOwnLength) {
 }
 
 TEST(RecordWalk, SsidKeepsAtMost31BytesAndItsNul) {
-  Reply reply;
+  ScanReply reply;
   plat::NDIS_WLAN_BSSID full = record(1);
   full.Ssid.SsidLength = 32;
   std::memset(full.Ssid.Ssid, 'x', 32);
@@ -118,7 +118,7 @@ TEST(RecordWalk, ChannelFromEveryDsConfigForm) {
       {24120, 1},   {24720, 13},                  // units of 100 kHz
       {11, 11},     {0, 0},        {19, 19},      // channel numbers
   };
-  Reply reply;
+  ScanReply reply;
   for (const Case& c : known) {
     plat::NDIS_WLAN_BSSID r = record(uint8_t(reply.added));
     r.Configuration.DSConfig = c.ds;
@@ -143,7 +143,7 @@ TEST(RecordWalk, ChannelFromEveryDsConfigForm) {
 }
 
 TEST(RecordWalk, PrivacyModesAndCandidateFlags) {
-  Reply reply;
+  ScanReply reply;
   plat::NDIS_WLAN_BSSID r = record(0);
   const uint32_t privacy[] = {0, 1, 3, 0};
   const uint32_t modes[] = {plat::Ndis802_11Infrastructure, plat::Ndis802_11IBSS,
@@ -180,7 +180,7 @@ TEST(RecordWalk, PrivacyModesAndCandidateFlags) {
 
 TEST(RecordWalkHostile, LengthZeroOrTooSmallStopsTheWalk) {
   for (plat::ULONG bad : {0u, 1u, 4u, plat::ULONG(sizeof(plat::NDIS_WLAN_BSSID) - 1)}) {
-    Reply reply;
+    ScanReply reply;
     ASSERT_TRUE(reply.add(record(1)));
     plat::NDIS_WLAN_BSSID r = record(2);
     r.Length = bad;
@@ -196,7 +196,7 @@ TEST(RecordWalkHostile, LengthZeroOrTooSmallStopsTheWalk) {
 TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
   // A record whose Length runs past the reply.
   {
-    Reply reply;
+    ScanReply reply;
     ASSERT_TRUE(reply.add(record(1)));
     plat::NDIS_WLAN_BSSID r = record(2);
     r.Length = plat::ULONG(REPLY_BYTES);  // more than is left
@@ -210,7 +210,7 @@ TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
   // A record that ends exactly at the end of the reply counts; one whose
   // published part is cut by the end does not.
   {
-    Reply reply;
+    ScanReply reply;
     size_t room = REPLY_BYTES - plat::BSSID_LIST_HEADER;
     plat::NDIS_WLAN_BSSID r = record(1);
     r.Length = plat::ULONG(room);
@@ -226,7 +226,7 @@ TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
   // NumberOfItems beyond the records the reply holds: the zeros after the
   // last record end the walk.
   {
-    Reply reply;
+    ScanReply reply;
     ASSERT_TRUE(reply.add(record(1)));
     ASSERT_TRUE(reply.add(record(2)));
     reply.items(0xFFFFFFFFu);
@@ -235,7 +235,7 @@ TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
   }
   // Too short for even NumberOfItems, or no list at all.
   {
-    Reply reply;
+    ScanReply reply;
     ASSERT_TRUE(reply.add(record(1)));
     NodeEntry e[NODE_TABLE_ENTRIES] = {};
     EXPECT_EQ(parseBssidList(reply.bytes.data(), 3, e, NODE_TABLE_ENTRIES), 0);
@@ -244,7 +244,7 @@ TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
   }
   // NumberOfItems 0 with records present: nothing.
   {
-    Reply reply;
+    ScanReply reply;
     ASSERT_TRUE(reply.add(record(1)));
     reply.items(0);
     NodeEntry e[NODE_TABLE_ENTRIES] = {};
@@ -253,7 +253,7 @@ TEST(RecordWalkHostile, NothingPastTheEndOfTheReply) {
 }
 
 TEST(RecordWalkHostile, MoreNetworksThanTheTableKeepsTheFirst) {
-  Reply reply;
+  ScanReply reply;
   while (reply.add(record(uint8_t(reply.added)))) {
   }
   ASSERT_GT(reply.added, uint32_t(NODE_TABLE_ENTRIES));  // a 4096-byte reply holds more than 32
