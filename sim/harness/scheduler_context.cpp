@@ -41,6 +41,8 @@ struct HostRun {
   const void* stackBottom = nullptr;
   size_t stackBytes = 0;
   void* fakeStack = nullptr;
+  // Once ended: the lowest byte its live frames can have poisoned.
+  const void* dirtyFrom = nullptr;
   void* fiber = nullptr;  // ThreadSanitizer's
 };
 
@@ -76,16 +78,25 @@ void arrived(fc::transfer_t t) {
     __tsan_destroy_fiber(from->fiber);
 #endif
     Thread* done = from->owner;
-    giveBackStack(done->stack);
+    giveBackStack(done->stack, from->dirtyFrom);
     done->stack = Stack{};
     done->host = nullptr;
     delete from;
   }
 }
 
+#if defined(QV_SCHED_ASAN)
+// Below switchTo's frame, an ended thread's last switch runs only the
+// sanitizer's runtime and the switch itself, neither of which poisons; a
+// page more than switchTo's own locals can take.
+constexpr size_t SWITCH_FRAME_SLACK = 4096;
+#endif
+
 void switchTo(HostRun* from, HostRun* to) {
   running = to;
 #if defined(QV_SCHED_ASAN)
+  if (from->ended)
+    from->dirtyFrom = static_cast<char*>(__builtin_frame_address(0)) - SWITCH_FRAME_SLACK;
   // An ended thread's fake stack is released (null), anyone else's kept.
   __sanitizer_start_switch_fiber(from->ended ? nullptr : &from->fakeStack, to->stackBottom,
                                  to->stackBytes);

@@ -67,7 +67,10 @@ void setCurrent(Thread* t);
 // mapped with a guard page below it; an empty one when the host has no
 // memory left.
 Stack takeStack(size_t bytes, Thread* t);
-void giveBackStack(Stack s);
+// `dirtyFrom`: the lowest byte whose AddressSanitizer shadow the thread that
+// used the stack may have left poisoned (its frames live at the end); null
+// when not known, and then the whole stack is cleaned before its next use.
+void giveBackStack(Stack s, const void* dirtyFrom = nullptr);
 int stacksMapped();
 // Reports a fault in a guard region as the overflow of the thread that
 // owns the stack, and exits (STACK_OVERFLOW_EXIT). Called on each host
