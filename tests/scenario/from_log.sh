@@ -63,6 +63,15 @@ for bad in other.txt:1 corrupt.log:9 bad-address.log:77; do
 done
 
 # The property over our own logs; a failed log is named with its world.
-out=$(sh "$fl/roundtrip.sh" "$sim" "$work/scenarios" "$root"/scenarios/*.log) ||
+# QV_FROM_LOG_STRIDE=N takes every Nth of them (a sanitizer build, where the
+# plain build has taken them all and each run costs several times as much).
+stride=${QV_FROM_LOG_STRIDE:-1}
+set --
+k=0
+for f in "$root"/scenarios/*.log; do
+  [ $((k % stride)) -eq 0 ] && set -- "$@" "$f"
+  k=$((k + 1))
+done
+out=$(sh "$fl/roundtrip.sh" "$sim" "$work/scenarios" "$@") ||
   fail "$(echo "$out" | grep '^FAIL')"
 echo "$out" | tail -1
