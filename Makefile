@@ -29,22 +29,21 @@ demo: deps
 # a bounded time, and the Windows program under Wine.
 #
 # The legs that only compute run side by side (-j, each its own build
-# folder): one leg's serial stretches (a link, a configure step, a suite's
-# last long test) leave a core idle that another's compiling takes, which
-# was a fifth of the suite's time when they ran one after another. Every
-# package is installed first, so that no two legs wait on the package
-# manager's lock; each leg's output is shown whole when it ends. Wine runs
-# last, alone: its smoke tests wait on a window, and a loaded machine only
-# makes those waits longer.
-test: build
+# folder), the plain build among them: one leg's serial stretches (a link,
+# a configure step, a suite's last long test) leave a core idle that
+# another's compiling takes. Every package is installed first, so that no
+# two legs wait on the package manager's lock; each leg's output is shown
+# whole when it ends. Wine runs last, alone: its smoke tests wait on a
+# window, and a loaded machine only makes those waits longer.
+test: deps
 	@scripts/install-deps.sh browser
 	@scripts/install-deps.sh windows
 	@scripts/format.sh check
 	@$(MAKE) --no-print-directory -k -j 4 --output-sync=target suite asan tsan fuzz windows
 	@$(MAKE) --no-print-directory wine device-api
 
-# The plain build's tests.
-suite:
+# The plain build and its tests.
+suite: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Every C++ file against .clang-format (`scripts/format.sh fix` rewrites them).
