@@ -11,6 +11,9 @@ namespace {
 
 constexpr int WIDTH = 1160, LEFT = 170, RIGHT = 20, TOP = 28, LANE = 34;
 constexpr int VERDICT_ROWS = 3;
+// A character of a mark label (10 px sans-serif): about its advance, digits
+// and capitals a little more, which the gap between labels takes up.
+constexpr double LABEL_CHAR_WIDTH = 6.0;
 const char* const LANE_NAMES[LANES] = {
     "scan",  "association",          "addressing", "release & renewal",
     "sweep", "internet & DNS tests", "verdicts"};
@@ -130,9 +133,17 @@ std::string timelineSvg(const Timeline& tl, const MarkRef& ref) {
     s += markSvg(m, a, y + 8, 16, ref, "");
     if (!m.label.empty() && (m.lane == ASSOCIATION || m.lane == TESTS || m.lane == SCAN ||
                              m.lane == SWEEP || m.label == "renew")) {
-      // A label that would run into the one before it moves up to its end.
+      // A label that would run into the one before it moves up to its end;
+      // one that would then run off the page ends at its edge instead, and
+      // one that has no room left there either is left out (its mark still
+      // shows the record).
+      const double width = LABEL_CHAR_WIDTH * double(m.label.size());
       double x = std::max(a.x(m.t) + 2, labelEnd[m.lane] + 4);
-      labelEnd[m.lane] = x + 5.5 * double(m.label.size());
+      if (x + width > WIDTH - 2) {
+        x = WIDTH - 2 - width;
+        if (x < labelEnd[m.lane] + 4 || x < LEFT) continue;
+      }
+      labelEnd[m.lane] = x + width;
       s += "<text class=\"mark-label\" x=\"" + num(x) + "\" y=\"" + std::to_string(y + 6) + "\">" +
            escapeHtml(m.label) + "</text>";
     }

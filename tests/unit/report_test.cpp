@@ -227,3 +227,38 @@ TEST(ReportTimeline, OneElementPerProbeAndVerdict) {
   EXPECT_EQ(count(all, "class=\"verdict-label"), 1u);
   EXPECT_NE(all.find(">Cannot associate to AP.</text>"), std::string::npos);
 }
+
+// Labels of marks near the run's end stay on the page: they end at its
+// edge, and one with no room left there is left out rather than drawn
+// over the one before it or off the page.
+TEST(ReportTimeline, MarkLabelsStayOnThePage) {
+  Timeline tl;
+  tl.end = 10000;
+  for (uint64_t t : {5000, 9990, 9995, 9999}) {
+    Mark m;
+    m.lane = TESTS;
+    m.t = t;
+    m.end = t + 1;
+    m.kind = "ok";
+    m.label = "www.example.com " + std::to_string(t) + " ms";
+    tl.marks.push_back(m);
+  }
+  MarkRef ref = [](const Mark&) { return 0; };
+  std::string svg = timelineSvg(tl, ref);
+  const std::string open = "<text class=\"mark-label\" x=\"";
+  std::vector<std::pair<double, double>> spans;  // start and end of each label
+  for (size_t p = svg.find(open); p != std::string::npos; p = svg.find(open, p + 1)) {
+    double x = std::stod(svg.substr(p + open.size()));
+    size_t from = svg.find('>', p) + 1;
+    size_t to = svg.find("</text>", from);
+    spans.push_back({x, x + 6.0 * double(to - from)});
+  }
+  ASSERT_GE(spans.size(), 2u);
+  EXPECT_LT(spans.size(), 4u);  // no room for all four at the end
+  for (size_t i = 0; i < spans.size(); i++) {
+    EXPECT_LE(spans[i].second, 1160.0) << "label " << i << " runs off the page";
+    if (i > 0) {
+      EXPECT_GT(spans[i].first, spans[i - 1].second) << "label " << i << " overlaps";
+    }
+  }
+}
