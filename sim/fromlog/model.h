@@ -32,6 +32,10 @@ struct Renewal {
   int poll = 1;
   std::string address, mask = "255.255.255.0", gateway;
   bool addressKnown = false;
+  // The first connection data after it: what it showed besides the
+  // address (mask, gateway, server, lease), as one text.
+  bool detailsKnown = false;
+  std::string detailsShown;
   long context = -1;  // as a release line showed it; -1: the stack's own
 };
 

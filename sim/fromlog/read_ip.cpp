@@ -169,7 +169,8 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   // the program had stopped waiting for it, or a join its BSSID polls did
   // not see. When it came is a matter of timings the log leaves open.
   std::string held;
-  if (heldAddress(m, t, held) && held != first) {
+  const bool changed = heldAddress(m, t, held) && held != first;
+  if (changed) {
     notMadeAgain(m, line, "the adapter's address changed with no join or renewal the log shows");
     first = held;
   }
@@ -203,6 +204,20 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   } else if (t.src == RunTrack::Renew && t.srcNet >= 0) {
     NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
     Renewal& r = n.renewals[size_t(t.srcRenewal)];
+    // The first look after the renewal shows what it gave. A later one
+    // that shows another address (marked above) or other details shows a
+    // renewal that came after the program stopped waiting for it: the
+    // address kept through the release was taken for the renewal's.
+    const std::string details =
+        firstMask + " " + gateway + " " + s.server + " " + std::to_string(s.lease);
+    if (r.detailsKnown) {
+      if (!changed && details != r.detailsShown)
+        notMadeAgain(m, line,
+                     "the adapter's gateway, mask or lease changed with no renewal the log shows");
+      return;
+    }
+    r.detailsKnown = true;
+    r.detailsShown = details;
     if (r.kind == Renewal::Valid || r.kind == Renewal::Apipa) r.mask = firstMask;
     if (r.kind == Renewal::Valid) {
       r.gateway = gateway;

@@ -135,7 +135,11 @@ void renewal(std::string& o, const Renewal& r) {
   o += "poll = " + std::to_string(r.poll) + "\naddress = " + quoted(r.address) +
        "\nmask = " + quoted(r.mask) + "\n";
   if (r.context >= 0) o += contextKey(r.context);
+  // Left out, a valid renewal gives the network's gateway: one shown
+  // empty is written so.
   if (r.kind == Renewal::Valid && !r.gateway.empty()) o += "gateway = " + quoted(r.gateway) + "\n";
+  if (r.kind == Renewal::Valid && r.gateway.empty() && r.detailsKnown)
+    o += "gateway = \"\"   # none shown\n";
 }
 
 void ipNetwork(std::string& o, const NetworkIp& n) {
