@@ -176,6 +176,14 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   }
   for (Reach& r : t.reached)
     if (r.address.empty()) r.address = first, r.gateway = gateway;
+  // A server and lease time shown after a release that failed or a renewal
+  // that gave nothing are still the join's: on a network only its lease
+  // (or a valid renewal, which brings the same) gives them.
+  if ((t.src == RunTrack::Released || t.src == RunTrack::Renew) && t.leaseNet >= 0 &&
+      !s.server.empty()) {
+    NetworkIp& n = m.ipNetworks[size_t(t.leaseNet)];
+    if (!n.detailsKnown && n.dhcpServer.empty()) n.dhcpServer = s.server, n.leaseObtained = s.lease;
+  }
   if (t.src == RunTrack::Initial && !m.adapter.seen) {
     m.adapter.seen = true;
     m.adapter.addresses.clear();
