@@ -9,6 +9,9 @@ namespace {
 
 struct Snapshot {
   bool adapter = false;  // the "-Connection data:" part was there
+  // How far the adapter's part was read: all of it, or up to where the
+  // log was cut (the addresses and gateways, the DHCP line, the server).
+  enum Stage { Addresses, Dhcp, Server, Lease, Whole } stage = Addresses;
   std::vector<std::pair<std::string, std::string>> addresses;
   std::vector<std::string> gateways;
   bool dhcp = false;
@@ -101,22 +104,32 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
     s.gateways.push_back(v);
   }
   if (c.done()) return fail(c, "the log ends inside the connection data");
+  // A gateway line cut short is no whole line yet.
+  if (c.lastPartial && c.at + 1 == c.lines.size()) return fail(c, "the log ends in a line");
+  s.stage = Snapshot::Dhcp;
   if (c.peek() == "DHCP Enabled: No") {
     c.at++;
+    s.stage = Snapshot::Whole;
     return true;
   }
   if (c.peek() != "DHCP Enabled:      Yes") return fail(c, "expected the DHCP line");
   s.dhcp = true;
+  s.stage = Snapshot::Server;
   c.at++;
-  if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server))
+  if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server) ||
+      (c.lastPartial && c.at + 1 == c.lines.size())) {
+    s.server.clear();
     return fail(c, "expected the DHCP server");
+  }
   if (!addressText(s.server, true)) return fail(c, "not the DHCP server's address");
+  s.stage = Snapshot::Lease;
   c.at++;
   if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c, v, biasHours);
   if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) ||
       !leaseSeconds(v, biasHours, s.lease))
     return fail(c, "not a lease time this log's time zone can give");
   c.at++;
+  s.stage = Snapshot::Whole;
   return true;
 }
 
@@ -159,7 +172,8 @@ void reachedNow(RunTrack& t, size_t line, const std::string& target) {
 namespace {
 
 void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
-  if (!m.adapter.dhcpKnown) m.adapter.dhcp = s.dhcp, m.adapter.dhcpKnown = true;
+  if (!m.adapter.dhcpKnown && s.stage >= Snapshot::Server)
+    m.adapter.dhcp = s.dhcp, m.adapter.dhcpKnown = true;
   std::string first = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].first;
   std::string firstMask = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].second;
   std::string gateway = s.gateways.empty() ? "" : s.gateways[0];
@@ -293,7 +307,12 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
     s.adapter = true;
     c.at++;
     line = c.at + 1;
-    if (!readAdapterPart(c, s, c.m.biasHours)) return false;  // may learn the zone
+    // Cut short after its gateways: what it shows up to the cut is taken
+    // (the rest shows after the cut, whatever it is).
+    if (!readAdapterPart(c, s, c.m.biasHours)) {  // may learn the zone
+      if (c.error.empty() && s.stage >= Snapshot::Dhcp) applyAdapter(c.m, t, s, line);
+      return false;
+    }
   }
   std::string v;
   if (c.done() || !after(c.peek(), "DNS Servers:       ", v))
