@@ -317,6 +317,7 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
   std::string v;
   if (c.done() || !after(c.peek(), "DNS Servers:       ", v))
     return fail(c, "expected the DNS servers");
+  const size_t dnsLine = c.at + 1;
   // Without its adapter part the WLAN adapter was not in the list that
   // refresh read (decided after the last node: see finishRun).
   if (!s.adapter && !c.m.ipAdapterMissing) t.withoutAdapter.push_back(c.at + 1);
@@ -335,6 +336,10 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
     if (!n.dnsKnown) n.dns = s.dns, n.dnsKnown = true;
   } else if (!m.dnsNoNetworkKnown) {
     m.dnsNoNetwork = s.dns, m.dnsNoNetworkKnown = true;
+  } else if (s.dns != m.dnsNoNetwork) {
+    // Another network's servers with no join shown: a join its BSSID
+    // polls did not see, which came while the failure was written.
+    notMadeAgain(m, dnsLine, "the DNS servers changed with no join the log shows");
   }
   return true;
 }
