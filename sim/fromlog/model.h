@@ -101,6 +101,9 @@ struct Model {
   std::string associatedBssid;   // the network it was on, once the first node names it
   // [ip]
   AdapterStart adapter;
+  // Addresses of an adapter the log never shows, which the stack numbered
+  // at start, before the first Context a release line shows.
+  long unseenAddresses = 0;
   bool ipAdapterMissing = false;  // "NIC not found in IP configuration."
   std::vector<std::string> dnsNoNetwork;
   bool dnsNoNetworkKnown = false;

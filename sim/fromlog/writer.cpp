@@ -105,7 +105,21 @@ void radio(std::string& o, const Model& m) {
   for (const SeenNetwork& n : m.networks) radioNetwork(o, n);
 }
 
+// An adapter the log never shows, listed first: the stack numbers its
+// addresses before any other. Each is a host route of its own, on no
+// network the run reaches.
+void unseenAdapter(std::string& o, const Model& m) {
+  if (m.unseenAddresses <= 0) return;
+  o += "\n# Not in the log: an adapter whose addresses the stack numbered before the\n"
+       "# first Context a release line shows.\n[[ip.adapter]]\nname = " +
+       quoted(m.nicName == "LAN1" ? "LAN2" : "LAN1") + "\nindex = 1\ndhcp = false\n";
+  for (long k = 1; k <= m.unseenAddresses; k++)
+    o += "[[ip.adapter.address]]\naddress = \"10.255.255." + std::to_string(k) +
+         "\"\nmask = \"255.255.255.255\"\n";
+}
+
 void adapter(std::string& o, const Model& m) {
+  unseenAdapter(o, m);
   const AdapterStart& a = m.adapter;
   o += "\n[[ip.adapter]]\nname = " + quoted(m.nicName) + "\nindex = 2\n";
   o += std::string("dhcp = ") + (a.dhcp ? "true" : "false") + "\n";
