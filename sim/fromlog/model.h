@@ -98,7 +98,12 @@ struct Model {
   long long itemsReported = -1;  // the "APs found" count
   std::vector<SeenNetwork> networks;
   bool startAssociated = false;  // "-Current state.... ASSOCIATED"
-  std::string associatedBssid;   // the network it was on, once the first node names it
+  // The first count of nodes left, and how many survey rows were known
+  // then (with the oldest lines dropped, the survey is made from the node
+  // lines, and the count tells of nodes the run never came to).
+  long long firstNodesLeft = -1;
+  size_t rowsAtFirstCount = 0;
+  std::string associatedBssid;  // the network it was on, once the first node names it
   // [ip]
   AdapterStart adapter;
   // Addresses of an adapter the log never shows, which the stack numbered

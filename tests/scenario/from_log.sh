@@ -25,6 +25,11 @@ tail -n +20 "$log" >"$work/made/head-dropped.log"
 w=$fl/worlds/dropped-then-index-error.toml
 "$sim" --quiet --scenario "$w" --root "$work/dropped" >/dev/null 2>&1 || true
 tail -n +3 "$work/dropped/Temp/Quorvelta.log" >"$work/made/dropped-marked.log"
+# Dropped too, a run that ends before its last node: the count of nodes
+# left tells of the node the kept lines never name.
+w=$fl/worlds/success-before-last-node.toml
+"$sim" --quiet --scenario "$w" --root "$work/unreached" >/dev/null 2>&1 || true
+tail -n +3 "$work/unreached/Temp/Quorvelta.log" >"$work/made/dropped-unreached.log"
 out=$(sh "$fl/roundtrip.sh" "$sim" "$work/made-rt" "$work"/made/*.log) || fail "$out"
 for c in "LF line ends" "cut short" "oldest lines dropped" \
   "oldest lines dropped; not made again: the adapter index lookup failed"; do
@@ -34,6 +39,7 @@ done
 # end where the run paused, it comes back whole; cut inside a line the
 # console wrote at once, the replay's log has the rest of that line.
 echo "$out" | grep -q "CLASS cut-in-line: cut short" || fail "cut-in-line: $out"
+echo "$out" | grep -q "CLASS dropped-unreached: oldest lines dropped" || fail "dropped-unreached: $out"
 ! echo "$out" | grep -q "cut-at-line" || fail "cut-at-line does not come back exactly: $out"
 
 # Worlds whose logs pin down more than they seem (docs/from-log.md): each
