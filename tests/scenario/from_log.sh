@@ -4,8 +4,9 @@
 # within its documented class (explorer worlds: from_log_explore.sh); logs
 # made into each class on purpose (bare LF, cut short, oldest lines dropped,
 # dropped and not made again); the logs of the worlds in tests/fromlog/worlds/
-# come back exactly; and logs that are not ours get one error naming the
-# line, with nothing written.
+# come back exactly, or in the class a world's "# From its log:" line
+# names; and logs that are not ours get one error naming the line, with
+# nothing written.
 #   from_log.sh SIM WORKDIR
 set -e
 sim=$1; work=$2
