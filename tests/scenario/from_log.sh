@@ -19,6 +19,8 @@ fail() { echo "FAIL: $*"; exit 1; }
 log=$root/scenarios/default.log
 tr -d '\r' <"$log" >"$work/made/lf.log"
 head -c 1500 "$log" >"$work/made/cut-in-line.log"
+# Cut inside a survey row: the made-up row prints what the log shows of it.
+head -c 400 "$log" >"$work/made/cut-in-survey.log"
 head -n 40 "$log" >"$work/made/cut-at-line.log"
 tail -n +20 "$log" >"$work/made/head-dropped.log"
 # Both at once: a log with its banner dropped, whose second pass shows a
@@ -40,6 +42,7 @@ done
 # end where the run paused, it comes back whole; cut inside a line the
 # console wrote at once, the replay's log has the rest of that line.
 echo "$out" | grep -q "CLASS cut-in-line: cut short" || fail "cut-in-line: $out"
+echo "$out" | grep -q "CLASS cut-in-survey: cut short" || fail "cut-in-survey: $out"
 echo "$out" | grep -q "CLASS dropped-unreached: oldest lines dropped" || fail "dropped-unreached: $out"
 ! echo "$out" | grep -q "cut-at-line" || fail "cut-at-line does not come back exactly: $out"
 
