@@ -188,8 +188,12 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
     notMadeAgain(m, line, "the adapter's address changed with no join or renewal the log shows");
     first = held;
   }
+  // Tests answered since the last look took what this one shows, when the
+  // adapter still holds the address it held then (a look that failed in
+  // between leaves them to placeUnseenReach).
   for (Reach& r : t.reached)
-    if (r.address.empty()) r.address = first, r.gateway = gateway;
+    if (r.address.empty() && r.src == t.src && r.srcNet == t.srcNet && r.srcRenewal == t.srcRenewal)
+      r.address = first, r.gateway = gateway;
   // A server and lease time shown after a release that failed or a renewal
   // that gave nothing are still the join's: on a network only its lease
   // (or a valid renewal, which brings the same) gives them.
