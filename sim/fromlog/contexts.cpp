@@ -53,6 +53,8 @@ std::vector<Numbered> numberedInOrder(Model& m, const RunTrack& t) {
 }
 
 const char* const CANNOT_GIVE = "an address context the stack's numbering cannot give";
+// The most addresses taken for adapters the log never shows.
+constexpr long MAX_UNSEEN = 16;
 
 bool has(const std::vector<long*>& v, const long* p) {
   return std::find(v.begin(), v.end(), p) != v.end();
@@ -85,6 +87,7 @@ struct Numbering {
   std::vector<long> named;
   std::vector<long*> stackGave, pending;  // pending: not shown, not decided
   std::vector<int> pendingCount;
+  bool placedOne = false;  // a Context shown was placed
 
   Numbering(Model& model, bool spareMade) : m(model), spare(spareMade) {}
   bool isNamed(long v) const { return std::find(named.begin(), named.end(), v) != named.end(); }
@@ -186,10 +189,21 @@ void Numbering::placeShown(long* slot, const SeenContext& seen) {
   const long need = numbersBefore(v);
   std::vector<bool> take;
   const long made = pickPending(need, take);
-  if (need >= 0 && (made == need || (spare && need - made <= 1000))) {
+  // Before the first Context shown, the stack may have numbered the
+  // addresses of adapters the log never shows (the program shows only
+  // the WLAN one): they make up what the run's own slots leave short.
+  const bool unseen = !spare && !placedOne && need > made && need - made <= MAX_UNSEEN;
+  placedOne = true;
+  if (need >= 0 && (made == need || (spare && need - made <= 1000) || unseen)) {
     takePending(take);
     for (long k = 0; k < made; k++) consume();
-    if (made < need) nameOnSpare(need - made);
+    if (made < need && spare) nameOnSpare(need - made);
+    if (made < need && !spare) {
+      for (long k = made; k < need; k++) consume();
+      m.unseenAddresses = need - made;
+      m.choices.push_back(std::to_string(need - made) +
+                          " address(es) of an adapter the log never shows, numbered at start");
+    }
     leaveToStack(slot, stackSlot);
   } else if (!stackSlot && (v < 0x100 || v >= counter) && v > 0 && v <= long(UINT32_MAX) &&
              !isNamed(v)) {

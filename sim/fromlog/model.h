@@ -32,6 +32,10 @@ struct Renewal {
   int poll = 1;
   std::string address, mask = "255.255.255.0", gateway;
   bool addressKnown = false;
+  // The first connection data after it: what it showed besides the
+  // address (mask, gateway, server, lease), as one text.
+  bool detailsKnown = false;
+  std::string detailsShown;
   long context = -1;  // as a release line showed it; -1: the stack's own
 };
 
@@ -94,9 +98,17 @@ struct Model {
   long long itemsReported = -1;  // the "APs found" count
   std::vector<SeenNetwork> networks;
   bool startAssociated = false;  // "-Current state.... ASSOCIATED"
-  std::string associatedBssid;   // the network it was on, once the first node names it
+  // The first count of nodes left, and how many survey rows were known
+  // then (with the oldest lines dropped, the survey is made from the node
+  // lines, and the count tells of nodes the run never came to).
+  long long firstNodesLeft = -1;
+  size_t rowsAtFirstCount = 0;
+  std::string associatedBssid;  // the network it was on, once the first node names it
   // [ip]
   AdapterStart adapter;
+  // Addresses of an adapter the log never shows, which the stack numbered
+  // at start, before the first Context a release line shows.
+  long unseenAddresses = 0;
   bool ipAdapterMissing = false;  // "NIC not found in IP configuration."
   std::vector<std::string> dnsNoNetwork;
   bool dnsNoNetworkKnown = false;

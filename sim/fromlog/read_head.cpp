@@ -1,4 +1,5 @@
 // The run's first lines: banner, clock, filter, NIC search and the survey.
+#include <algorithm>
 #include <cstdio>
 
 #include "fromlog/reader.h"
@@ -110,6 +111,55 @@ bool surveyRow(const std::string& l, SeenNetwork& n) {
   return false;
 }
 
+// The row a survey line cut short began: its SSID, and a BSSID, RSSI,
+// channel and type whose printed row starts with what the line shows
+// (what it does not show: 02.00.00.00.00.00's digits, -60 dB, channel 6,
+// open, where they fit). False when no row prints so.
+bool cutRow(const std::string& shown, SeenNetwork& n) {
+  const std::string bssidFill = "02.00.00.00.00.00";
+  const char types[] = {'O', 'W', 'A'};
+  for (size_t split = std::min<size_t>(shown.size(), 14); split <= shown.size() && split <= 32;
+       split++) {
+    std::string ssid = shown.substr(0, split);
+    if (split <= 14)
+      while (!ssid.empty() && ssid.back() == ' ') ssid.pop_back();
+    std::string field = ssid;
+    while (field.size() < 14) field += ' ';
+    if (field.compare(0, std::min(field.size(), shown.size()), shown, 0,
+                      std::min(field.size(), shown.size())) != 0)
+      continue;
+    std::string rest = shown.size() > field.size() ? shown.substr(field.size()) : "";
+    std::string bssid = bssidFill;
+    for (size_t k = 0; k < rest.size() && k < 17; k++) bssid[k] = rest[k];
+    if (!bssidText(bssid, 0)) continue;
+    // -60 first, then every RSSI a row shows (-89..99), then none shown
+    // (NONE).
+    constexpr long long NONE = 1000;
+    for (int r = 0; r <= 190; r++) {
+      const long long rssi = r == 0 ? -60 : r == 190 ? NONE : -90 + r;
+      for (int ch = 0; ch <= 13; ch++) {
+        const int channel = (ch + 6) % 14;
+        for (char type : types) {
+          char piece[24];
+          if (rssi != NONE)
+            std::snprintf(piece, sizeof piece,
+                          " %2lld"
+                          "dB%2dch %c",
+                          rssi, channel, type);
+          else
+            std::snprintf(piece, sizeof piece, "      %2dch %c", channel, type);
+          const std::string row = field + bssid + piece;
+          if (row.compare(0, shown.size(), shown) != 0) continue;
+          n.ssid = ssid, n.bssid = bssid, n.rssiShown = rssi != NONE, n.rssi = rssi;
+          n.channel = channel, n.type = type, n.privacy = type == 'W';
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
 bool readSurvey(Cursor& c) {
   if (c.done()) return fail(c, "the log ends before the scan");
   long long count;
@@ -125,7 +175,15 @@ bool readSurvey(Cursor& c) {
   if (!expectLine(c, "SSID          BSSID              RSSI CH WP")) return false;
   while (!c.done() && !startsWith(c.peek(), "-Current state.... ")) {
     SeenNetwork n;
-    if (!surveyRow(c.peek(), n)) return fail(c, "not a survey row");
+    const bool last = c.lastPartial && c.at + 1 == c.lines.size();
+    // Cut between its CR and LF, the row is whole.
+    std::string l = c.peek();
+    if (last && !l.empty() && l.back() == '\r') l.pop_back();
+    if (!surveyRow(l, n)) {
+      // A row cut short: the made-up row prints what it shows.
+      if (!last || !cutRow(l, n)) return fail(c, "not a survey row");
+      c.m.choices.push_back("the survey row cut short: " + n.bssid + " and what it does not show");
+    }
     c.m.networks.push_back(n);
     c.at++;
   }

@@ -9,6 +9,9 @@ namespace {
 
 struct Snapshot {
   bool adapter = false;  // the "-Connection data:" part was there
+  // How far the adapter's part was read: all of it, or up to where the
+  // log was cut (the addresses and gateways, the DHCP line, the server).
+  enum Stage { Addresses, Dhcp, Server, Lease, Whole } stage = Addresses;
   std::vector<std::pair<std::string, std::string>> addresses;
   std::vector<std::string> gateways;
   bool dhcp = false;
@@ -101,22 +104,32 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
     s.gateways.push_back(v);
   }
   if (c.done()) return fail(c, "the log ends inside the connection data");
+  // A gateway line cut short is no whole line yet.
+  if (c.lastPartial && c.at + 1 == c.lines.size()) return fail(c, "the log ends in a line");
+  s.stage = Snapshot::Dhcp;
   if (c.peek() == "DHCP Enabled: No") {
     c.at++;
+    s.stage = Snapshot::Whole;
     return true;
   }
   if (c.peek() != "DHCP Enabled:      Yes") return fail(c, "expected the DHCP line");
   s.dhcp = true;
+  s.stage = Snapshot::Server;
   c.at++;
-  if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server))
+  if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server) ||
+      (c.lastPartial && c.at + 1 == c.lines.size())) {
+    s.server.clear();
     return fail(c, "expected the DHCP server");
+  }
   if (!addressText(s.server, true)) return fail(c, "not the DHCP server's address");
+  s.stage = Snapshot::Lease;
   c.at++;
   if (!c.done() && after(c.peek(), "   Lease Obtained: ", v)) zoneFromLease(c, v, biasHours);
   if (c.done() || !after(c.peek(), "   Lease Obtained: ", v) ||
       !leaseSeconds(v, biasHours, s.lease))
     return fail(c, "not a lease time this log's time zone can give");
   c.at++;
+  s.stage = Snapshot::Whole;
   return true;
 }
 
@@ -159,7 +172,8 @@ void reachedNow(RunTrack& t, size_t line, const std::string& target) {
 namespace {
 
 void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
-  if (!m.adapter.dhcpKnown) m.adapter.dhcp = s.dhcp, m.adapter.dhcpKnown = true;
+  if (!m.adapter.dhcpKnown && s.stage >= Snapshot::Server)
+    m.adapter.dhcp = s.dhcp, m.adapter.dhcpKnown = true;
   std::string first = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].first;
   std::string firstMask = s.addresses.empty() ? "0.0.0.0" : s.addresses[0].second;
   std::string gateway = s.gateways.empty() ? "" : s.gateways[0];
@@ -169,12 +183,25 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   // the program had stopped waiting for it, or a join its BSSID polls did
   // not see. When it came is a matter of timings the log leaves open.
   std::string held;
-  if (heldAddress(m, t, held) && held != first) {
+  const bool changed = heldAddress(m, t, held) && held != first;
+  if (changed) {
     notMadeAgain(m, line, "the adapter's address changed with no join or renewal the log shows");
     first = held;
   }
+  // Tests answered since the last look took what this one shows, when the
+  // adapter still holds the address it held then (a look that failed in
+  // between leaves them to placeUnseenReach).
   for (Reach& r : t.reached)
-    if (r.address.empty()) r.address = first, r.gateway = gateway;
+    if (r.address.empty() && r.src == t.src && r.srcNet == t.srcNet && r.srcRenewal == t.srcRenewal)
+      r.address = first, r.gateway = gateway;
+  // A server and lease time shown after a release that failed or a renewal
+  // that gave nothing are still the join's: on a network only its lease
+  // (or a valid renewal, which brings the same) gives them.
+  if ((t.src == RunTrack::Released || t.src == RunTrack::Renew) && t.leaseNet >= 0 &&
+      !s.server.empty()) {
+    NetworkIp& n = m.ipNetworks[size_t(t.leaseNet)];
+    if (!n.detailsKnown && n.dhcpServer.empty()) n.dhcpServer = s.server, n.leaseObtained = s.lease;
+  }
   if (t.src == RunTrack::Initial && !m.adapter.seen) {
     m.adapter.seen = true;
     m.adapter.addresses.clear();
@@ -203,6 +230,20 @@ void applyAdapter(Model& m, RunTrack& t, const Snapshot& s, size_t line) {
   } else if (t.src == RunTrack::Renew && t.srcNet >= 0) {
     NetworkIp& n = m.ipNetworks[size_t(t.srcNet)];
     Renewal& r = n.renewals[size_t(t.srcRenewal)];
+    // The first look after the renewal shows what it gave. A later one
+    // that shows another address (marked above) or other details shows a
+    // renewal that came after the program stopped waiting for it: the
+    // address kept through the release was taken for the renewal's.
+    const std::string details =
+        firstMask + " " + gateway + " " + s.server + " " + std::to_string(s.lease);
+    if (r.detailsKnown) {
+      if (!changed && details != r.detailsShown)
+        notMadeAgain(m, line,
+                     "the adapter's gateway, mask or lease changed with no renewal the log shows");
+      return;
+    }
+    r.detailsKnown = true;
+    r.detailsShown = details;
     if (r.kind == Renewal::Valid || r.kind == Renewal::Apipa) r.mask = firstMask;
     if (r.kind == Renewal::Valid) {
       r.gateway = gateway;
@@ -270,11 +311,17 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
     s.adapter = true;
     c.at++;
     line = c.at + 1;
-    if (!readAdapterPart(c, s, c.m.biasHours)) return false;  // may learn the zone
+    // Cut short after its gateways: what it shows up to the cut is taken
+    // (the rest shows after the cut, whatever it is).
+    if (!readAdapterPart(c, s, c.m.biasHours)) {  // may learn the zone
+      if (c.error.empty() && s.stage >= Snapshot::Dhcp) applyAdapter(c.m, t, s, line);
+      return false;
+    }
   }
   std::string v;
   if (c.done() || !after(c.peek(), "DNS Servers:       ", v))
     return fail(c, "expected the DNS servers");
+  const size_t dnsLine = c.at + 1;
   // Without its adapter part the WLAN adapter was not in the list that
   // refresh read (decided after the last node: see finishRun).
   if (!s.adapter && !c.m.ipAdapterMissing) t.withoutAdapter.push_back(c.at + 1);
@@ -293,6 +340,10 @@ bool readConnectionData(Cursor& c, RunTrack& t) {
     if (!n.dnsKnown) n.dns = s.dns, n.dnsKnown = true;
   } else if (!m.dnsNoNetworkKnown) {
     m.dnsNoNetwork = s.dns, m.dnsNoNetworkKnown = true;
+  } else if (s.dns != m.dnsNoNetwork) {
+    // Another network's servers with no join shown: a join its BSSID
+    // polls did not see, which came while the failure was written.
+    notMadeAgain(m, dnsLine, "the DNS servers changed with no join the log shows");
   }
   return true;
 }

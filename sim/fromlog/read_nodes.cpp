@@ -146,8 +146,32 @@ bool readNodeLeft(Cursor& c) {
   if (l.size() < tail.size() + 2 || l.substr(l.size() - tail.size()) != tail ||
       !wholeNumber(l.substr(0, l.size() - tail.size()), left))
     return fail(c, "expected the count of nodes left");
+  if (c.m.firstNodesLeft < 0) c.m.firstNodesLeft = left, c.m.rowsAtFirstCount = c.m.networks.size();
   c.at++;
   return true;
+}
+
+// With the oldest lines dropped, the survey holds the nodes the kept lines
+// name; the first count of nodes left also counts those the run never came
+// to (it ended first): made up after the others, as the survey's last rows.
+void unreachedRows(Model& m) {
+  if (!m.headDropped || m.firstNodesLeft < 0) return;
+  const long long later = (long long)(m.networks.size() - m.rowsAtFirstCount);
+  const long long missing = m.firstNodesLeft - later;
+  for (long long k = 0; k < missing && k < 64; k++) {
+    SeenNetwork n;
+    char bssid[18];
+    std::snprintf(bssid, sizeof bssid, "02.00.5e.00.00.%02x", unsigned(k + 1));
+    n.bssid = bssid;
+    for (int i = int(k) + 1; n.ssid.empty() || firstWithSsid(m, n.ssid); i++)
+      n.ssid = "Unreached" + std::to_string(i);
+    n.rssiShown = true, n.rssi = -60, n.channel = 6;
+    m.networks.push_back(n);
+    m.itemsReported++;
+  }
+  if (missing > 0)
+    m.choices.push_back(std::to_string(missing) +
+                        " survey row(s) for nodes the count shows and the run never came to");
 }
 
 }  // namespace
@@ -177,6 +201,7 @@ bool readNodes(Cursor& c) {
     if (!readAddressing(c, t, success)) break;
     if (success) break;
   }
+  unreachedRows(c.m);
   finishRun(c.m, t);
   return c.error.empty() && c.m.complete;
 }

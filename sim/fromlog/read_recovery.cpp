@@ -127,6 +127,21 @@ bool readReleaseAndRenew(Cursor& c, RunTrack& t, bool& valid) {
   return readRenewal(c, t, renewing, valid);
 }
 
+// An APIPA renewal, and no address at the next look: the renewal's polls
+// saw its address, so only a failed read of the adapter list shows none,
+// and the log does not say which read it was. The renewal keeps the
+// address an APIPA renewal gives.
+bool apipaUnseen(Cursor& c, RunTrack& t, const std::string& shown) {
+  if (!t.pendingAddress || t.src != RunTrack::Renew || shown != "0.0.0.0") return false;
+  Renewal& r = c.m.ipNetworks[size_t(t.srcNet)].renewals[size_t(t.srcRenewal)];
+  if (r.kind != Renewal::Apipa) return false;
+  notMadeAgain(c, "the adapter list could not be read after a renewal that gave an APIPA address");
+  r.addressKnown = true;
+  t.pendingAddress = false;
+  t.srcNumbered = true;
+  return true;
+}
+
 }  // namespace
 
 bool readRecovery(Cursor& c, RunTrack& t, bool& valid) {
@@ -143,7 +158,7 @@ bool readRecovery(Cursor& c, RunTrack& t, bool& valid) {
       if (!c.done() && after(c.peek(), s, a)) placed = true;
     if (!placed) return fail(c, "expected the address's state");
     if (!addressText(a)) return fail(c, "not an address");
-    observeAddress(c.m, t, a);
+    if (!apipaUnseen(c, t, a)) observeAddress(c.m, t, a);
     c.at++;
     bool renewed;
     if (!readReleaseAndRenew(c, t, renewed)) return false;

@@ -153,6 +153,7 @@ bool readSweep(Cursor& c, RunTrack& t) {
   c.at++;
   if (t.cur < 0) return fail(c, "a sweep while on no network");
   std::vector<Answer> answers;
+  const size_t first = c.at;
   int dots = 0;
   bool notProbed = false;
   int started = int(SWEEP_PROBES);
@@ -185,6 +186,7 @@ bool readSweep(Cursor& c, RunTrack& t) {
     }
     c.at++;
   }
+  const size_t answersEnd = c.at - first;
   t.echoes.push_back({EchoEvent::Sweep, t.cur, false, started});
   // Probes still under way when the sweep closed: only lookups long enough
   // leave any, and then every answer shows after the dots.
@@ -210,7 +212,28 @@ bool readSweep(Cursor& c, RunTrack& t) {
   }
   c.m.lookupFixed = true;
   if (count) c.at++;
-  if (!placeAnswers(c, t, answers) || c.done()) return fail(c, "the log ends inside the sweep");
+  // A network swept before: its hosts are placed, and they answer this
+  // sweep too. Where their answers fall among the dots is a matter of the
+  // probes' launch times, which the reader does not model: it takes them
+  // as the earlier sweep's, and a sweep that shows them otherwise was not
+  // made again.
+  std::vector<std::string> shown(c.lines.begin() + long(first),
+                                 c.lines.begin() + long(first + answersEnd));
+  const std::vector<std::string>* before = nullptr;
+  for (const auto& [net, lines] : t.sweeps)
+    if (net == t.cur) before = &lines;
+  if (before) {
+    size_t k = 0;
+    while (k < shown.size() && k < before->size() && shown[k] == (*before)[k]) k++;
+    if (k < shown.size() || k < before->size())
+      notMadeAgain(c.m, first + k + 1,
+                   "the sweep's answers fell otherwise than on an earlier pass");
+    t.echoes.back().ok = !answers.empty();
+  } else {
+    t.sweeps.push_back({t.cur, shown});
+    if (!placeAnswers(c, t, answers)) return false;
+  }
+  if (c.done()) return fail(c, "the log ends inside the sweep");
   if (c.peek() == "     IP Address Deletetion failed.") {
     notMadeAgain(c, "the sweep's address could not be deleted");
     t.pendingAddress = false;

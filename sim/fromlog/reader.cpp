@@ -143,18 +143,30 @@ bool readLog(const std::string& bytes, Model& m, std::string& error) {
 // The text an exit tap waits for in a log cut short: its last bytes, as
 // the console holds them (CR LF line ends). Each byte is the console's
 // character, except a '?' that may stand for a character the 8-bit log
-// could not hold: the text starts after the last one. Too short a text
-// could show earlier in the run: then no tap.
+// could not hold: the text starts after the last one. A painted frame
+// shows the console's text so far, so the tap waits for a text found
+// nowhere earlier in the log (160 bytes, or as many whole lines more as
+// that takes). Too short a text could show earlier in the run: then no
+// tap, and so too when no text after the last '?' is found only at the end.
 std::string cutTail(const std::string& bytes, bool lfOnly) {
-  std::string text;
+  std::string all;
   for (char ch : bytes) {
-    if (ch == '\n' && lfOnly) text += '\r';
-    text += ch;
+    if (ch == '\n' && lfOnly) all += '\r';
+    all += ch;
   }
-  if (text.size() > 160) text = text.substr(text.size() - 160);
-  size_t q = text.rfind('?');
-  if (q != std::string::npos) text = text.substr(q + 1);
-  return text.size() >= 24 ? text : "";
+  const size_t q = all.rfind('?');
+  const size_t floor = q == std::string::npos ? 0 : q + 1;  // the text starts here or later
+  size_t start = all.size() > 160 ? all.size() - 160 : 0;
+  if (start < floor) start = floor;
+  auto onlyAtEnd = [&](size_t from) {
+    return all.find(all.c_str() + from, 0, all.size() - from) == from;
+  };
+  while (!onlyAtEnd(start) && start > floor) {
+    size_t lf = start >= 2 ? all.rfind('\n', start - 2) : std::string::npos;
+    start = lf == std::string::npos || lf + 1 < floor ? floor : lf + 1;
+  }
+  std::string text = all.substr(start);
+  return text.size() >= 24 && onlyAtEnd(start) ? text : "";
 }
 
 }  // namespace sim::fromlog

@@ -58,6 +58,8 @@ struct RunTrack {
   std::vector<Reach> reached;
   std::vector<size_t> withoutAdapter;  // lines of connection data without the adapter's part
   std::vector<StackEvent> stackEvents;
+  // Each network's first sweep: its lines from the first dot on.
+  std::vector<std::pair<int, std::vector<std::string>>> sweeps;
   int srcEvent = -1;  // the StackEvent that brought the present address
   int lastJoin = -1;  // the last join's StackEvent
 };

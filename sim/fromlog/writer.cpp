@@ -105,7 +105,21 @@ void radio(std::string& o, const Model& m) {
   for (const SeenNetwork& n : m.networks) radioNetwork(o, n);
 }
 
+// An adapter the log never shows, listed first: the stack numbers its
+// addresses before any other. Each is a host route of its own, on no
+// network the run reaches.
+void unseenAdapter(std::string& o, const Model& m) {
+  if (m.unseenAddresses <= 0) return;
+  o += "\n# Not in the log: an adapter whose addresses the stack numbered before the\n"
+       "# first Context a release line shows.\n[[ip.adapter]]\nname = " +
+       quoted(m.nicName == "LAN1" ? "LAN2" : "LAN1") + "\nindex = 1\ndhcp = false\n";
+  for (long k = 1; k <= m.unseenAddresses; k++)
+    o += "[[ip.adapter.address]]\naddress = \"10.255.255." + std::to_string(k) +
+         "\"\nmask = \"255.255.255.255\"\n";
+}
+
 void adapter(std::string& o, const Model& m) {
+  unseenAdapter(o, m);
   const AdapterStart& a = m.adapter;
   o += "\n[[ip.adapter]]\nname = " + quoted(m.nicName) + "\nindex = 2\n";
   o += std::string("dhcp = ") + (a.dhcp ? "true" : "false") + "\n";
@@ -135,7 +149,11 @@ void renewal(std::string& o, const Renewal& r) {
   o += "poll = " + std::to_string(r.poll) + "\naddress = " + quoted(r.address) +
        "\nmask = " + quoted(r.mask) + "\n";
   if (r.context >= 0) o += contextKey(r.context);
+  // Left out, a valid renewal gives the network's gateway: one shown
+  // empty is written so.
   if (r.kind == Renewal::Valid && !r.gateway.empty()) o += "gateway = " + quoted(r.gateway) + "\n";
+  if (r.kind == Renewal::Valid && r.gateway.empty() && r.detailsKnown)
+    o += "gateway = \"\"   # none shown\n";
 }
 
 void ipNetwork(std::string& o, const NetworkIp& n) {
