@@ -170,8 +170,7 @@ const std::vector<Option> OPTIONS = {
        o.explore.verbose = true;
        return "";
      }},
-    {"--world", "K",
-     "print the world explorer run K of the seed would make, from 1 to 1000000, and stop",
+    {"--world", "K", "print the scenario of this seed's run K (1 to 1000000) and stop",
      Scope::Explore,
      [](Options& o, const std::string& v) -> std::string {
        return count(v, "a run number", 1, 1000000, o.worldOfRun);
