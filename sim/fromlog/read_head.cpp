@@ -175,7 +175,7 @@ bool readSurvey(Cursor& c) {
   if (!expectLine(c, "SSID          BSSID              RSSI CH WP")) return false;
   while (!c.done() && !startsWith(c.peek(), "-Current state.... ")) {
     SeenNetwork n;
-    const bool last = c.lastPartial && c.at + 1 == c.lines.size();
+    const bool last = c.atCutLine();
     // Cut between its CR and LF, the row is whole.
     std::string l = c.peek();
     if (last && !l.empty() && l.back() == '\r') l.pop_back();

@@ -105,7 +105,7 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
   }
   if (c.done()) return fail(c, "the log ends inside the connection data");
   // A gateway line cut short is no whole line yet.
-  if (c.lastPartial && c.at + 1 == c.lines.size()) return fail(c, "the log ends in a line");
+  if (c.atCutLine()) return fail(c, "the log ends in a line");
   s.stage = Snapshot::Dhcp;
   if (c.peek() == "DHCP Enabled: No") {
     c.at++;
@@ -116,8 +116,7 @@ bool readAdapterPart(Cursor& c, Snapshot& s, int& biasHours) {
   s.dhcp = true;
   s.stage = Snapshot::Server;
   c.at++;
-  if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server) ||
-      (c.lastPartial && c.at + 1 == c.lines.size())) {
+  if (c.done() || !after(c.peek(), "   DHCP Server:    ", s.server) || c.atCutLine()) {
     s.server.clear();
     return fail(c, "expected the DHCP server");
   }

@@ -42,7 +42,7 @@ bool readAssociation(Cursor& c, RunTrack& t, int entry, bool& joined) {
     end -= 18;
     joined = true;
     polls = int(secs / 2 + 1);
-  } else if (c.lastPartial && c.at + 1 == c.lines.size()) {
+  } else if (c.atCutLine()) {
     // Cut during the polls: it joins, if at all, after the cut.
   } else {
     return fail(c, "not an association line");

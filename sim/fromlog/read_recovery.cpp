@@ -53,8 +53,7 @@ bool readRenewal(Cursor& c, RunTrack& t, const std::string& rest, bool& valid) {
   } else if (tail == "Renew Error: Got an APIPA" && dots >= 1) {
     r.kind = Renewal::Apipa, r.poll = int(dots), r.address = "169.254.23.17",
     r.mask = "255.255.0.0";
-  } else if ((tail == "Renew Error" && dots == 8) ||
-             (tail.empty() && c.lastPartial && c.at + 1 == c.lines.size())) {
+  } else if ((tail == "Renew Error" && dots == 8) || (tail.empty() && c.atCutLine())) {
     // Eight polls without an address; or the log was cut during the polls.
     r.kind = Renewal::Nothing, second = false;
   } else {

@@ -27,6 +27,8 @@ struct Cursor {
 
   bool done() const { return at >= lines.size(); }
   const std::string& peek() const { return lines[at]; }
+  // The next line is the log's last and was cut before its line end.
+  bool atCutLine() const { return lastPartial && at + 1 == lines.size(); }
 };
 
 // Readers answer false once cursor.error is set (or the log ended where a

@@ -26,8 +26,10 @@ case "$(file -b "$EXE" 2>/dev/null)" in
 esac
 # The device branch is compiled in the 32-bit build only (the device's word
 # size; CMakeLists.txt).
+branch=false
+[ "$TRIPLE" = i686-w64-mingw32 ] && branch=true
 dirs=("$OBJECTS" "$START")
-[ "$TRIPLE" = i686-w64-mingw32 ] && dirs+=("$DEVICE")
+$branch && dirs+=("$DEVICE")
 for d in "${dirs[@]}"; do
   ls "$d"/*.obj >/dev/null 2>&1 || { echo "device api: no objects in $d" >&2; exit 1; }
 done
@@ -51,7 +53,7 @@ undecorate() {
 
 # The device branch of the back end is compiled but never linked: its
 # imports are its DLL import symbols (__imp_), the C runtime's aside.
-if [ "$TRIPLE" = i686-w64-mingw32 ]; then
+if $branch; then
   "$TRIPLE-nm" -u "$DEVICE"/*.obj | awk 'NF == 2 && $2 ~ /^__imp_/ { print $2 }' | undecorate >"$work/device"
 else
   : >"$work/device"
@@ -80,7 +82,7 @@ missing=$(comm -23 "$work/ours" "$work/table")
 # Rows no longer imported: only where the device branch is in the build,
 # which may import what the desktop branch does not.
 stale=""
-[ "$TRIPLE" = i686-w64-mingw32 ] && stale=$(comm -13 "$work/ours" "$work/table")
+$branch && stale=$(comm -13 "$work/ours" "$work/table")
 n=$(wc -l <"$work/ours")
 status=0
 # report HEADING LIST: the heading and the list, indented, when the list is not empty.
