@@ -2,23 +2,24 @@
 // per process), a few at a time since a run mostly waits for its threads to
 // hand over; the parent collects what each child left and checks it.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "explore/explore.h"
 #include "harness/child.h"
 #include "harness/host.h"
 #include "harness/run.h"
+#include "harness/spawner.h"
 #include "scenario/scenario.h"
 #include "screen/font.h"
 #include "screen/winsys_state.h"
@@ -30,13 +31,30 @@ namespace fs = std::filesystem;
 using WallClock = std::chrono::steady_clock;
 constexpr int EXPLORE_EXIT_UNWRITTEN = 74;  // as the harness's output failures
 
+// Read whole into out, sized once from the file's length (this runs a few
+// times for every world; a stream copied the bytes twice).
 bool readFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  out = ss.str();
-  return true;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0;
+  out.clear();
+  if (ok && st.st_size > 0) out.resize(size_t(st.st_size));
+  size_t got = 0;
+  // A file that grew after fstat is read up to the length it had; one that
+  // shrank ends the loop early and out is cut to what was read.
+  while (ok && got < out.size()) {
+    ssize_t n = read(fd, &out[got], out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    got += size_t(n);
+  }
+  out.resize(got);
+  close(fd);
+  return ok;
 }
 
 // False with the host's reason when the file cannot be written whole.
@@ -266,23 +284,38 @@ int exploreMain(const ExploreOptions& o) {
   // Every run paints with the same font: rendered once here, each forked
   // run inherits it.
   warmFonts();
+  // Each run is forked by a spawner started now, while this process is
+  // small; the run loads its world again from the text it is sent.
+  Spawner spawner;
+  const int limit = o.timeLimitSeconds;
+  if (!spawner.start([limit](const std::string& request) -> int {
+        const size_t a = request.find('\0');
+        const size_t b = a == std::string::npos ? a : request.find('\0', a + 1);
+        if (b == std::string::npos) return 2;
+        std::string error;
+        if (!loadScenario(request.substr(b + 1), request.substr(0, a), world, error)) return 2;
+        runChild(request.substr(a + 1, b - a - 1), limit);
+      })) {
+    std::perror("quorvelta-sim: fork");
+    return 2;
+  }
 
   std::map<int, Slot> slots;
-  std::map<pid_t, Job> running;
+  std::map<uint64_t, Job> running;  // by tag: run * 2 + copy
   Tally tally;
   int next = 1, nextReport = 1;
   int nextCopy = 0;  // of run `next`
-  const int jobs = o.jobs < 1 ? 1 : o.jobs;
+  const int jobs = o.jobs < 1 ? 1 : std::min(o.jobs, Spawner::MAX_CHILDREN);
 
   while (nextReport <= o.runs) {
     // Start runs while there is room.
     while (next <= o.runs && int(running.size()) < jobs) {
       Slot& s = slots[next];
+      const std::string name =
+          "explore-" + std::to_string(o.seed) + "-" + std::to_string(next) + ".toml";
       if (nextCopy == 0) {
         s.world = exploreWorld(o.seed, uint64_t(next));
         s.copies = next % 8 == 0 ? 2 : 1;
-        std::string name =
-            "explore-" + std::to_string(o.seed) + "-" + std::to_string(next) + ".toml";
         std::string error;
         if (!loadScenario(s.world, name, world, error)) {
           s.refused = error;
@@ -298,12 +331,12 @@ int exploreMain(const ExploreOptions& o) {
             WallClock::now()};
       std::error_code made;
       fs::create_directories(j.dir, made);
-      pid_t pid = startChild([&]() -> int { runChild(j.dir, o.timeLimitSeconds); });
-      if (pid < 0) {
-        std::perror("quorvelta-sim: fork");
+      const uint64_t tag = uint64_t(next) * 2 + uint64_t(nextCopy);
+      if (!spawner.submit(tag, name + '\0' + j.dir + '\0' + s.world)) {
+        std::fprintf(stderr, "quorvelta-sim: the spawner of runs is gone\n");
         return 2;
       }
-      running[pid] = j;
+      running[tag] = j;
       if (++nextCopy == s.copies) {
         nextCopy = 0;
         next++;
@@ -317,12 +350,12 @@ int exploreMain(const ExploreOptions& o) {
     }
     if (running.empty()) continue;
     int status = 0;
-    pid_t pid = waitpid(-1, &status, 0);
-    if (pid < 0) {
-      std::perror("quorvelta-sim: waitpid");
+    uint64_t tag = 0;
+    if (!spawner.wait(&tag, &status)) {
+      std::fprintf(stderr, "quorvelta-sim: the spawner of runs is gone\n");
       return 2;
     }
-    auto it = running.find(pid);
+    auto it = running.find(tag);
     if (it == running.end()) continue;
     Job j = it->second;
     running.erase(it);

@@ -191,6 +191,8 @@ void drawTextOp(Window& w, const PaintOp& op) {
 
 // The calls painted since the pixels were last read, drawn now, in order.
 void drawPending(Window& w) {
+  // A new window's screen is whatever was there; black stands for it.
+  if (w.rgb.empty()) w.rgb.assign(size_t(w.width) * size_t(w.height) * 3, 0);
   for (const PaintOp& op : w.pending) {
     if (op.kind == PaintOp::Fill)
       fill(w, op.rect, op.color);

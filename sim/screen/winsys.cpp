@@ -186,8 +186,9 @@ HWND createWindowEx(DWORD exStyle, const char16_t* className, const char16_t* ti
   w->y = y;
   w->width = std::min(width, MAX_SURFACE_SIDE);
   w->height = std::min(height, MAX_SURFACE_SIDE);
-  // A new window's screen is whatever was there; black stands for it.
-  w->rgb.assign(size_t(w->width) * size_t(w->height) * 3, 0);
+  // Its pixels are made when a paint is first drawn (drawPending): most
+  // runs never read them, and a surface of fresh memory is a page fault per
+  // 4 KiB.
   w->invalid = true;
   w->erase = true;
   s.windows.push_back(std::move(w));
