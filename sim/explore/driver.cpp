@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <locale>
 #include <map>
 
 #include "explore/explore.h"
@@ -284,18 +285,26 @@ int exploreMain(const ExploreOptions& o) {
   // Every run paints with the same font: rendered once here, each forked
   // run inherits it.
   warmFonts();
+  // The same for the standard library's locale, which every run's streams
+  // and parser set up on first use.
+  { std::locale warm; }
   // Each run is forked by a spawner started now, while this process is
-  // small; the run loads its world again from the text it is sent.
+  // small; the run loads its world again from the text it is sent (loaded
+  // in the spawner and shared, it cost more: the run then wrote into the
+  // spawner's used pages, a copy-on-write fault each). A request is the
+  // world's file name, the run's folder and the world's text, split by NULs.
   Spawner spawner;
   const int limit = o.timeLimitSeconds;
-  if (!spawner.start([limit](const std::string& request) -> int {
-        const size_t a = request.find('\0');
-        const size_t b = a == std::string::npos ? a : request.find('\0', a + 1);
-        if (b == std::string::npos) return 2;
-        std::string error;
-        if (!loadScenario(request.substr(b + 1), request.substr(0, a), world, error)) return 2;
-        runChild(request.substr(a + 1, b - a - 1), limit);
-      })) {
+  auto run = [limit](const std::string& request) -> int {
+    const size_t a = request.find('\0');
+    const size_t b = a == std::string::npos ? a : request.find('\0', a + 1);
+    if (b == std::string::npos) return 2;
+    std::string error;
+    // 2: as the harness answers a world it refuses
+    if (!loadScenario(request.substr(b + 1), request.substr(0, a), world, error)) return 2;
+    runChild(request.substr(a + 1, b - a - 1), limit);
+  };
+  if (!spawner.start(run)) {
     std::perror("quorvelta-sim: fork");
     return 2;
   }

@@ -36,8 +36,8 @@ TEST(Spawner, EveryEndComesBackOnceWithItsTagAndHowTheChildEnded) {
   std::map<uint64_t, int> want;
   for (int i = 0; i < 8; i++) {
     const uint64_t tag = 1000 + uint64_t(i);
-    ASSERT_TRUE(s.submit(tag, "sleep " + std::to_string((8 - i) * 15) + " exit " +
-                                  std::to_string(i)));
+    ASSERT_TRUE(
+        s.submit(tag, "sleep " + std::to_string((8 - i) * 15) + " exit " + std::to_string(i)));
     want[tag] = i;
   }
   ASSERT_TRUE(s.submit(7, "signal " + std::to_string(SIGTERM)));
