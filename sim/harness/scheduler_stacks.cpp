@@ -36,7 +36,16 @@ struct Mapped {
   // Below this its shadow is clean (see giveBackStack); null: not known,
   // the whole stack is cleaned.
   const char* dirtyFrom;
+  // Made writable when first taken: a mapping of slots starts with no
+  // access at all, so a run with three threads changes three slots' access,
+  // not thirty-two.
+  bool writable;
 };
+
+bool makeWritable(Mapped& m) {
+  if (!m.writable) m.writable = mprotect(m.stack.base, m.stack.bytes, PROT_READ | PROT_WRITE) == 0;
+  return m.writable;
+}
 
 std::vector<Mapped> mapped;
 std::vector<size_t> freeList;  // indexes into mapped
@@ -67,7 +76,7 @@ void onFault(int sig, siginfo_t* info, void*) {
 Stack takeStack(size_t bytes, Thread* t) {
   for (size_t i = 0; i < freeList.size(); i++) {
     Mapped& m = mapped[freeList[i]];
-    if (m.stack.bytes >= bytes) {
+    if (m.stack.bytes >= bytes && makeWritable(m)) {
       freeList[i] = freeList.back();
       freeList.pop_back();
       m.owner = t;
@@ -88,23 +97,25 @@ Stack takeStack(size_t bytes, Thread* t) {
   const size_t page = size_t(sysconf(_SC_PAGESIZE));
   bytes = (bytes + page - 1) / page * page;
   const size_t slot = GUARD_BYTES + bytes;
-  void* p = mmap(nullptr, slot * STACKS_PER_MAP, PROT_READ | PROT_WRITE,
+  // Guards and stacks alike start without access; a slot's stack is made
+  // writable when it is first taken, and its guard never is.
+  void* p = mmap(nullptr, slot * STACKS_PER_MAP, PROT_NONE,
                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) return Stack{};
-  // The first slot is this thread's; the others wait in the free list.
   const size_t first = mapped.size();
   for (size_t k = 0; k < STACKS_PER_MAP; k++) {
     char* guard = static_cast<char*>(p) + k * slot;
-    if (mprotect(guard, GUARD_BYTES, PROT_NONE) != 0) {
-      // Without its guard a slot is no stack: the ones made so far serve.
-      if (k == 0) return Stack{};
-      break;
-    }
     Stack s{guard + GUARD_BYTES, bytes, mapped.size()};
     // A slot never used has clean shadow (nothing dirty below its top).
-    mapped.push_back({guard, s, k == 0 ? t : nullptr, guard + GUARD_BYTES + bytes});
-    if (k > 0) freeList.push_back(s.index);
+    mapped.push_back({guard, s, nullptr, guard + GUARD_BYTES + bytes, false});
   }
+  // The first slot is this thread's; the others wait in the free list.
+  for (size_t k = 1; k < STACKS_PER_MAP; k++) freeList.push_back(first + k);
+  if (!makeWritable(mapped[first])) {
+    freeList.push_back(first);
+    return Stack{};
+  }
+  mapped[first].owner = t;
   return mapped[first].stack;
 }
 
