@@ -72,6 +72,9 @@ Stack takeStack(size_t bytes, Thread* t);
 // when not known, and then the whole stack is cleaned before its next use.
 void giveBackStack(Stack s, const void* dirtyFrom = nullptr);
 int stacksMapped();
+// Makes later guards regions without access, as on a kernel without guard
+// markers (for the tests of that way).
+void guardStacksWithoutMarkers();
 // Reports a fault in a guard region as the overflow of the thread that
 // owns the stack, and exits (STACK_OVERFLOW_EXIT). Called on each host
 // thread that runs simulated threads, with room of its own for the report

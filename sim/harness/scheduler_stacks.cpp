@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -36,15 +37,26 @@ struct Mapped {
   // Below this its shadow is clean (see giveBackStack); null: not known,
   // the whole stack is cleaned.
   const char* dirtyFrom;
-  // Made writable when first taken: a mapping of slots starts with no
-  // access at all, so a run with three threads changes three slots' access,
-  // not thirty-two.
-  bool writable;
+  // Its guard is made when the slot is first taken: a run with three
+  // threads makes three guards, not thirty-two.
+  bool guarded;
 };
 
-bool makeWritable(Mapped& m) {
-  if (!m.writable) m.writable = mprotect(m.stack.base, m.stack.bytes, PROT_READ | PROT_WRITE) == 0;
-  return m.writable;
+// Linux 6.13 and later mark a range as a guard in the page tables
+// (MADV_GUARD_INSTALL): a touch faults as in a region without access, and
+// the mapping is not split in two at each guard as mprotect splits it
+// (a split is most of what a slot cost, and every split mapping is one more
+// for each later fault and for the exit to walk). An older kernel answers
+// EINVAL, and then the guard is a region without access.
+constexpr int GUARD_INSTALL = 102;
+bool guardsInstall = true;
+
+bool makeGuard(Mapped& m) {
+  if (m.guarded) return true;
+  if (guardsInstall && madvise(m.guard, GUARD_BYTES, GUARD_INSTALL) == 0) return m.guarded = true;
+  if (guardsInstall && errno == EINVAL) guardsInstall = false;
+  m.guarded = mprotect(m.guard, GUARD_BYTES, PROT_NONE) == 0;
+  return m.guarded;
 }
 
 std::vector<Mapped> mapped;
@@ -76,7 +88,7 @@ void onFault(int sig, siginfo_t* info, void*) {
 Stack takeStack(size_t bytes, Thread* t) {
   for (size_t i = 0; i < freeList.size(); i++) {
     Mapped& m = mapped[freeList[i]];
-    if (m.stack.bytes >= bytes && makeWritable(m)) {
+    if (m.stack.bytes >= bytes && makeGuard(m)) {
       freeList[i] = freeList.back();
       freeList.pop_back();
       m.owner = t;
@@ -97,9 +109,7 @@ Stack takeStack(size_t bytes, Thread* t) {
   const size_t page = size_t(sysconf(_SC_PAGESIZE));
   bytes = (bytes + page - 1) / page * page;
   const size_t slot = GUARD_BYTES + bytes;
-  // Guards and stacks alike start without access; a slot's stack is made
-  // writable when it is first taken, and its guard never is.
-  void* p = mmap(nullptr, slot * STACKS_PER_MAP, PROT_NONE,
+  void* p = mmap(nullptr, slot * STACKS_PER_MAP, PROT_READ | PROT_WRITE,
                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) return Stack{};
   const size_t first = mapped.size();
@@ -111,7 +121,7 @@ Stack takeStack(size_t bytes, Thread* t) {
   }
   // The first slot is this thread's; the others wait in the free list.
   for (size_t k = 1; k < STACKS_PER_MAP; k++) freeList.push_back(first + k);
-  if (!makeWritable(mapped[first])) {
+  if (!makeGuard(mapped[first])) {
     freeList.push_back(first);
     return Stack{};
   }
@@ -126,6 +136,8 @@ void giveBackStack(Stack s, const void* dirtyFrom) {
 }
 
 int stacksMapped() { return int(mapped.size()); }
+
+void guardStacksWithoutMarkers() { guardsInstall = false; }
 
 void catchStackOverflows(void* altStack, size_t bytes) {
   stack_t ss{};

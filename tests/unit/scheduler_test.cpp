@@ -12,6 +12,7 @@
 
 #include "harness/child.h"
 #include "harness/scheduler.h"
+#include "harness/scheduler_host.h"
 #include "platform/core.h"
 
 namespace {
@@ -222,7 +223,7 @@ int recurse(int depth) {
 
 // Runs a thread that recurses without end; answers its exit code and what
 // it wrote on standard error.
-int overflowInChild(std::string& err) {
+int overflowInChild(std::string& err, bool withoutMarkers = false) {
   int fds[2];
   if (pipe(fds) != 0) return -1;
   std::fflush(nullptr);
@@ -230,6 +231,7 @@ int overflowInChild(std::string& err) {
   if (pid == 0) {
     dup2(fds[1], 2);
     close(fds[0]);
+    if (withoutMarkers) sim::sched::guardStacksWithoutMarkers();
     sim::schedRun("main", [] {
       sim::schedSpawn(
           "deep", [] { recurse(0); }, 0);
@@ -291,6 +293,11 @@ TEST(Scheduler, LargeStackRequestIsHonoured) { EXPECT_EQ(inChild(largeStackReque
 TEST(Scheduler, StackOverflowIsReportedForTheThread) {
   std::string err;
   EXPECT_EQ(overflowInChild(err), sim::STACK_OVERFLOW_EXIT);
+  EXPECT_NE(err.find("simulated thread 2 (deep) overflowed its stack"), std::string::npos) << err;
+  // The same where the kernel has no guard markers and a guard is a
+  // region without access.
+  err.clear();
+  EXPECT_EQ(overflowInChild(err, true), sim::STACK_OVERFLOW_EXIT);
   EXPECT_NE(err.find("simulated thread 2 (deep) overflowed its stack"), std::string::npos) << err;
 }
 TEST(Scheduler, EndedThreadsStacksAreUsedAgain) {
