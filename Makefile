@@ -28,19 +28,20 @@ demo: deps
 # on the concurrency tests and the simulated handheld, the fuzz targets for
 # a bounded time, and the Windows program under Wine.
 #
-# The legs that only compute run side by side (-j, each its own build
-# folder), the plain build among them: one leg's serial stretches (a link,
-# a configure step, a suite's last long test) leave a core idle that
-# another's compiling takes. Every package is installed first, so that no
-# two legs wait on the package manager's lock; each leg's output is shown
-# whole when it ends. Wine runs last, alone: its smoke tests wait on a
-# window, and a loaded machine only makes those waits longer.
+# The legs run side by side (-j, each its own build folder), the plain
+# build among them: one leg's serial stretches (a link, a configure step, a
+# suite's last long test) leave a core idle that another's compiling takes.
+# Wine joins them once the Windows builds are made: its smoke tests mostly
+# wait on a window, and every one of those waits is bounded by a count of
+# tries, not by a time that a loaded machine could miss. Every package is
+# installed first, so that no two legs wait on the package manager's lock;
+# each leg's output is shown whole when it ends.
 test: deps
 	@scripts/install-deps.sh browser
 	@scripts/install-deps.sh windows
 	@scripts/format.sh check
-	@$(MAKE) --no-print-directory -k -j 4 --output-sync=target suite asan tsan fuzz windows
-	@$(MAKE) --no-print-directory wine device-api
+	@$(MAKE) --no-print-directory -k -j 6 --output-sync=target windows suite asan tsan fuzz \
+	  wine device-api
 
 # The plain build and its tests.
 suite: build
