@@ -6,8 +6,8 @@
 set -e
 what=${1:-core}
 core="cmake make g++ clang clang-format llvm libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev libboost-context-dev libfreetype-dev libpng-dev fonts-dejavu-core pkg-config"
-# make bench: Google Benchmark (in core) and /usr/bin/time for peak memory.
-bench="time"
+# make bench: Google Benchmark (in core); runs are timed by our own qv-run-timer.
+bench=""
 # Both Windows targets: the 64-bit and the 32-bit compiler, and a Wine for
 # each (wine32 is an i386 package: the architecture is added first).
 windows="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine32:i386 xvfb xdotool imagemagick x11-utils file iproute2 util-linux"
