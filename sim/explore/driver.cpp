@@ -18,6 +18,7 @@
 
 #include "explore/explore.h"
 #include "harness/child.h"
+#include "harness/fd_io.h"
 #include "harness/host.h"
 #include "harness/run.h"
 #include "harness/spawner.h"
@@ -41,19 +42,12 @@ bool readFile(const std::string& path, std::string& out) {
   bool ok = fstat(fd, &st) == 0;
   out.clear();
   if (ok && st.st_size > 0) out.resize(size_t(st.st_size));
-  size_t got = 0;
   // A file that grew after fstat is read up to the length it had; one that
-  // shrank ends the loop early and out is cut to what was read.
-  while (ok && got < out.size()) {
-    ssize_t n = read(fd, &out[got], out.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    got += size_t(n);
-  }
-  out.resize(got);
+  // shrank is cut to what was read.
+  ssize_t got = ok ? readFull(fd, out.data(), out.size()) : 0;
+  ok = ok && got >= 0;
+  if (got < 0) got = 0;
+  out.resize(size_t(got));
   close(fd);
   return ok;
 }

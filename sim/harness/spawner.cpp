@@ -9,32 +9,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "harness/fd_io.h"
+
 namespace sim {
 namespace {
 
-// Whole reads and writes on a pipe; false on end of file or an error.
-bool writeAll(int fd, const void* data, size_t bytes) {
-  const char* p = static_cast<const char*>(data);
-  while (bytes > 0) {
-    ssize_t n = write(fd, p, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    bytes -= size_t(n);
-  }
-  return true;
-}
-
+// A whole record or none: a pipe that ends early is the other side gone.
 bool readAll(int fd, void* data, size_t bytes) {
-  char* p = static_cast<char*>(data);
-  while (bytes > 0) {
-    ssize_t n = read(fd, p, bytes);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    bytes -= size_t(n);
-  }
-  return true;
+  return readFull(fd, data, bytes) == ssize_t(bytes);
 }
 
 struct Header {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "harness/fd_io.h"
 #include "harness/scheduler.h"
 
 namespace sim {
@@ -43,16 +44,8 @@ void putEscaped(std::string& o, const std::string& s) {
 }
 
 void writePending() {
-  size_t done = 0;
-  while (out.error.empty() && done < out.pending.size()) {
-    ssize_t n = ::write(out.fd, out.pending.data() + done, out.pending.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      out.error = n < 0 ? std::strerror(errno) : "nothing written";
-      break;
-    }
-    done += size_t(n);
-  }
+  if (out.error.empty() && !writeAll(out.fd, out.pending.data(), out.pending.size()))
+    out.error = errno ? std::strerror(errno) : "nothing written";
   out.pending.clear();
 }
 
