@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <map>
 #include <string>
 
@@ -15,10 +16,18 @@
 namespace {
 
 int setAfterStart = 1;
+// A child told "hold" waits for a byte on this pipe, which the test sends
+// when it has seen every other child end: the order of ends is then the
+// test's, not the scheduler's.
+int gate[2] = {-1, -1};
 
-// "exit N", "sleep MS exit N", "signal N" or "global".
+// "exit N", "hold exit N", "sleep MS exit N", "signal N" or "global".
 int act(const std::string& r) {
   int a = 0, b = 0;
+  if (std::sscanf(r.c_str(), "hold exit %d", &a) == 1) {
+    char byte = 0;
+    return read(gate[0], &byte, 1) == 1 ? a : 98;
+  }
   if (std::sscanf(r.c_str(), "sleep %d exit %d", &a, &b) == 2) {
     usleep(useconds_t(a) * 1000);
     return b;
@@ -30,37 +39,43 @@ int act(const std::string& r) {
 }
 
 TEST(Spawner, EveryEndComesBackOnceWithItsTagAndHowTheChildEnded) {
+  ASSERT_EQ(pipe(gate), 0);
   sim::Spawner s;
   ASSERT_TRUE(s.start(act));
-  // Eight at once, the first submitted ending last.
+  // The first submitted is held until the others have ended.
+  ASSERT_TRUE(s.submit(1000, "hold exit 5"));
   std::map<uint64_t, int> want;
-  for (int i = 0; i < 8; i++) {
+  for (int i = 1; i < 8; i++) {
     const uint64_t tag = 1000 + uint64_t(i);
-    ASSERT_TRUE(
-        s.submit(tag, "sleep " + std::to_string((8 - i) * 15) + " exit " + std::to_string(i)));
+    ASSERT_TRUE(s.submit(tag, "exit " + std::to_string(i)));
     want[tag] = i;
   }
   ASSERT_TRUE(s.submit(7, "signal " + std::to_string(SIGTERM)));
+  want[7] = -1;
   std::map<uint64_t, int> got;
-  uint64_t first = 0;
-  for (int i = 0; i < 9; i++) {
+  auto take = [&] {
     uint64_t tag = 0;
     int status = 0;
     ASSERT_TRUE(s.wait(&tag, &status));
-    if (i == 0) first = tag;
     EXPECT_EQ(got.count(tag), 0u) << tag;
     if (tag == 7) {
       EXPECT_TRUE(WIFSIGNALED(status));
       EXPECT_EQ(WTERMSIG(status), SIGTERM);
       got[tag] = -1;
-      continue;
+      return;
     }
     ASSERT_TRUE(WIFEXITED(status)) << tag;
     got[tag] = WEXITSTATUS(status);
-  }
-  EXPECT_NE(first, 1000u);  // ends are reported as they happen, not in order
-  want[7] = -1;
+  };
+  // Ends are reported as they happen: all of these while 1000 still runs.
+  for (int i = 0; i < 8; i++) take();
   EXPECT_EQ(got, want);
+  ASSERT_EQ(write(gate[1], "g", 1), 1);
+  take();
+  want[1000] = 5;
+  EXPECT_EQ(got, want);
+  close(gate[0]);
+  close(gate[1]);
 }
 
 TEST(Spawner, AChildSeesTheCallerAsItWasWhenTheSpawnerStarted) {
