@@ -120,9 +120,14 @@ expect folder 2 ".: is a folder, not a scenario file"
 
 # 7. SIGTERM and SIGINT end the trace with a record saying so.
 for sig in TERM INT; do
+  rm -f sig.jsonl
   "$sim" --root sig-root --pace 1 --trace sig.jsonl --quiet 2>sig.err &
   pid=$!
-  sleep 1
+  # The trace is opened once the signals are watched: sent before, a
+  # signal would end the run the default way, however loaded the machine.
+  n=0
+  while [ ! -e sig.jsonl ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done
+  sleep 0.2
   kill -s $sig $pid
   wait $pid
   rc=$?
