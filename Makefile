@@ -52,9 +52,13 @@ format: deps
 	@scripts/format.sh check
 
 asan: deps
-	@# Line tables only (a quarter less to compile): a report names file and line.
-	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
-	  -DQV_SANITIZE=address >/dev/null
+	@# -O1 with line tables only, assertions kept: a report names file and
+	@# line, and the suite runs a quarter faster than unoptimised (half the
+	@# sanitizers' per-global data to register). -Wmaybe-uninitialized is off in
+	@# this tree alone: with the sanitizers GCC 12 reports it falsely inside
+	@# <regex> (GCC bug 105562); the plain build keeps it.
+	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1 -Wno-maybe-uninitialized" -DQV_SANITIZE=address >/dev/null
 	@cmake --build $(BUILD)/asan -j $(JOBS)
 	@cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
 
