@@ -37,8 +37,8 @@ struct Mapped {
   // Below this its shadow is clean (see giveBackStack); null: not known,
   // the whole stack is cleaned.
   const char* dirtyFrom;
-  // Its guard is made when the slot is first taken: a run with three
-  // threads makes three guards, not thirty-two.
+  // Its guard is made, and its top page made present, when the slot is
+  // first taken.
   bool guarded;
 };
 
@@ -51,11 +51,32 @@ struct Mapped {
 constexpr int GUARD_INSTALL = 102;
 bool guardsInstall = true;
 
+// A slot's first thread touches the top page of its stack at once (the
+// context is made there) and most threads, a sweep's probes among them,
+// touch no other. Made present by one call (MADV_POPULATE_WRITE, Linux
+// 5.14 and later) the page costs about half of what a page fault costs on
+// this host; without the call it is faulted in as before.
+constexpr int POPULATE_WRITE = 23;
+bool populates = true;
+
+void populateTop(const Mapped& m) {
+  if (!populates) return;
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  char* top = static_cast<char*>(m.stack.base) + m.stack.bytes;
+  if (madvise(top - page, page, POPULATE_WRITE) != 0 && errno == EINVAL) populates = false;
+}
+
+// Done when a slot is first taken: a run with three threads makes three
+// guards, not thirty-two.
 bool makeGuard(Mapped& m) {
   if (m.guarded) return true;
-  if (guardsInstall && madvise(m.guard, GUARD_BYTES, GUARD_INSTALL) == 0) return m.guarded = true;
-  if (guardsInstall && errno == EINVAL) guardsInstall = false;
-  m.guarded = mprotect(m.guard, GUARD_BYTES, PROT_NONE) == 0;
+  if (guardsInstall && madvise(m.guard, GUARD_BYTES, GUARD_INSTALL) == 0) {
+    m.guarded = true;
+  } else {
+    if (guardsInstall && errno == EINVAL) guardsInstall = false;
+    m.guarded = mprotect(m.guard, GUARD_BYTES, PROT_NONE) == 0;
+  }
+  if (m.guarded) populateTop(m);
   return m.guarded;
 }
 
