@@ -128,9 +128,10 @@ RunRecord collect(const std::string& dir, int status) {
 // child runs some worlds again: the same world must give the same bytes).
 struct Slot {
   std::string world;
-  std::string refused;  // the loader's message, when it refused the world
-  bool tempFolder = true;
-  std::vector<std::string> ipAdapterNames;
+  // What the first run left of its world; not read when it ended before
+  // loading it (a signal) or could not write it.
+  WorldFacts facts;
+  bool factsRead = false;
   int copies = 1;
   int pending = 0;
   RunRecord rec[2];
@@ -173,10 +174,13 @@ std::string firstLines(const std::string& text, int lines) {
 
 void report(const ExploreOptions& o, int run, Slot& s, Tally& t) {
   std::vector<std::string> v;
-  if (!s.refused.empty()) {
-    v.push_back("world-refused: " + s.refused);
+  if (s.factsRead && !s.facts.loaded) {
+    v.push_back("world-refused: " + s.facts.refused);
   } else {
-    v = checkRun(s.rec[0], s.tempFolder, s.ipAdapterNames);
+    v = checkRun(s.rec[0], s.facts.tempFolder, s.facts.ipAdapterNames);
+    // A run that got to its end had loaded its world and said what it was.
+    if (!s.factsRead && s.rec[0].resultWritten)
+      v.push_back("explorer: the run left no account of its world (its folder's \"world\")");
     if (s.copies == 2) {
       const RunRecord &a = s.rec[0], &b = s.rec[1];
       if (a.echo != b.echo || a.log != b.log || a.logWritten != b.logWritten ||
@@ -283,20 +287,29 @@ int exploreMain(const ExploreOptions& o) {
   // and parser set up on first use.
   { std::locale warm; }
   // Each run is forked by a spawner started now, while this process is
-  // small; the run loads its world again from the text it is sent (loaded
-  // in the spawner and shared, it cost more: the run then wrote into the
-  // spawner's used pages, a copy-on-write fault each). A request is the
-  // world's file name, the run's folder and the world's text, split by NULs.
+  // small; the run loads its world from the text it is sent (loaded in the
+  // spawner and shared, it cost more: the run then wrote into the
+  // spawner's used pages, a copy-on-write fault each), and leaves what this
+  // process needs of it in its folder's "world" (WorldFacts): the world is
+  // parsed once a run, not here as well. A request is the world's file
+  // name, the run's folder and the world's text, split by NULs.
   Spawner spawner;
   const int limit = o.timeLimitSeconds;
   auto run = [limit](const std::string& request) -> int {
     const size_t a = request.find('\0');
     const size_t b = a == std::string::npos ? a : request.find('\0', a + 1);
     if (b == std::string::npos) return 2;
-    std::string error;
-    // 2: as the harness answers a world it refuses
-    if (!loadScenario(request.substr(b + 1), request.substr(0, a), world, error)) return 2;
-    runChild(request.substr(a + 1, b - a - 1), limit);
+    const std::string dir = request.substr(a + 1, b - a - 1);
+    WorldFacts facts;
+    facts.loaded = loadScenario(request.substr(b + 1), request.substr(0, a), world, facts.refused);
+    if (facts.loaded) {
+      facts.tempFolder = world.system.tempExists;
+      for (const AdapterConfig& c : world.ip.adapters) facts.ipAdapterNames.push_back(c.name);
+    }
+    const std::string text = worldFactsText(facts);
+    writeFile(dir + "/world", text.data(), text.size());
+    if (!facts.loaded) return 2;  // as the harness answers a world it refuses
+    runChild(dir, limit);
   };
   if (!spawner.start(run)) {
     std::perror("quorvelta-sim: fork");
@@ -319,15 +332,6 @@ int exploreMain(const ExploreOptions& o) {
       if (nextCopy == 0) {
         s.world = exploreWorld(o.seed, uint64_t(next));
         s.copies = next % 8 == 0 ? 2 : 1;
-        std::string error;
-        if (!loadScenario(s.world, name, world, error)) {
-          s.refused = error;
-          s.done = true;
-          next++;
-          continue;
-        }
-        s.tempFolder = world.system.tempExists;
-        for (const AdapterConfig& a : world.ip.adapters) s.ipAdapterNames.push_back(a.name);
         s.pending = s.copies;
       }
       Job j{next, nextCopy, base + "/run-" + std::to_string(next) + "-" + std::to_string(nextCopy),
@@ -366,6 +370,8 @@ int exploreMain(const ExploreOptions& o) {
     s.rec[j.copy] = collect(j.dir, status);
     if (s.copies == 2) readFile(j.dir + "/trace.jsonl", s.trace[j.copy]);
     if (j.copy == 0) {
+      std::string text;
+      s.factsRead = readFile(j.dir + "/world", text) && readWorldFacts(text, s.facts);
       readFile(j.dir + "/stderr", s.stderrText);
       s.wallSeconds = std::chrono::duration<double>(WallClock::now() - j.started).count();
     }

@@ -47,6 +47,21 @@ struct RunRecord {
 // Reads the facts above from a trace (JSON lines).
 void readTraceFacts(const std::string& trace, RunRecord& r);
 
+// What a run found its world to be, from the loader in the run's own
+// process (the world is parsed once a run): refused with the loader's
+// message, or loaded, whether "\Temp" exists and the IP adapters' names.
+// The run writes them as a text into its folder for the explorer.
+struct WorldFacts {
+  bool loaded = false;
+  std::string refused;  // the loader's message (loaded false)
+  bool tempFolder = true;
+  std::vector<std::string> ipAdapterNames;  // 8-bit, as GetAdaptersInfo reports them
+};
+std::string worldFactsText(const WorldFacts& f);
+// False, with `f` as it was, when `text` is not one that worldFactsText
+// wrote whole.
+bool readWorldFacts(const std::string& text, WorldFacts& f);
+
 // The properties every run must have; one text per violation, each
 // beginning with the property's name. ipAdapterNames: the world's IP
 // adapters' names (8-bit, as GetAdaptersInfo reports them).

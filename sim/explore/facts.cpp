@@ -1,8 +1,10 @@
 // What a run left, read back by the explorer's parent: the facts of its
 // trace, and console text as the log holds it.
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "explore/explore.h"
 
@@ -34,6 +36,58 @@ std::string logBytes(const std::u16string& text) {
     }
   }
   return out;
+}
+
+// "loaded TEMP COUNT\n" and each name as "LENGTH:BYTES\n" (a name may
+// hold any byte), or "refused\n" and the loader's message.
+std::string worldFactsText(const WorldFacts& f) {
+  if (!f.loaded) return "refused\n" + f.refused;
+  std::string out = "loaded " + std::to_string(f.tempFolder ? 1 : 0) + " " +
+                    std::to_string(f.ipAdapterNames.size()) + "\n";
+  for (const std::string& n : f.ipAdapterNames) out += std::to_string(n.size()) + ":" + n + "\n";
+  return out;
+}
+
+bool readWorldFacts(const std::string& text, WorldFacts& f) {
+  const std::string_view refused = "refused\n";
+  if (text.compare(0, refused.size(), refused) == 0) {
+    f = WorldFacts{};
+    f.refused = text.substr(refused.size());
+    return true;
+  }
+  // Bounded: a world has at most a few adapters (the loader's limit is far
+  // below this).
+  constexpr unsigned long MAX_NAMES = 4096;
+  const size_t lineEnd = text.find('\n');
+  if (lineEnd == std::string::npos) return false;
+  const std::string line = text.substr(0, lineEnd);
+  unsigned temp = 0;
+  unsigned long count = 0;
+  int used = 0;
+  if (std::sscanf(line.c_str(), "loaded %u %lu%n", &temp, &count, &used) != 2 ||
+      size_t(used) != line.size() || temp > 1 || count > MAX_NAMES)
+    return false;
+  WorldFacts read;
+  read.loaded = true;
+  read.tempFolder = temp == 1;
+  size_t at = lineEnd + 1;
+  for (unsigned long i = 0; i < count; i++) {
+    const size_t colon = text.find(':', at);
+    if (colon == std::string::npos || colon == at || colon - at > 9) return false;
+    size_t length = 0;
+    for (size_t k = at; k < colon; k++) {
+      if (text[k] < '0' || text[k] > '9') return false;
+      length = length * 10 + size_t(text[k] - '0');
+    }
+    if (length > text.size() - colon - 1 || text.size() - colon - 1 - length < 1 ||
+        text[colon + 1 + length] != '\n')
+      return false;
+    read.ipAdapterNames.push_back(text.substr(colon + 1, length));
+    at = colon + 2 + length;
+  }
+  if (at != text.size()) return false;
+  f = std::move(read);
+  return true;
 }
 
 // One pass over the trace, looking at each record's call name once: a

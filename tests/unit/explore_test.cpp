@@ -236,6 +236,39 @@ TEST(ExploreTrace, ReadsTheNicsNameAndTheReleaseMessages) {
   EXPECT_EQ(r.releaseMessages[1], std::make_pair(5L, false));
 }
 
+// A run's account of its world comes back as it was written, whatever bytes
+// the names hold; a text cut short or not of that form is refused whole.
+TEST(ExploreWorldFacts, ComeBackAsWrittenAndACutTextIsRefused) {
+  sim::WorldFacts f;
+  f.loaded = true;
+  f.tempFolder = false;
+  f.ipAdapterNames = {"WLAGN1", "", std::string("a\n7:b\0c", 8), "\xe9t\xe9"};
+  const std::string text = sim::worldFactsText(f);
+  sim::WorldFacts back;
+  ASSERT_TRUE(sim::readWorldFacts(text, back));
+  EXPECT_TRUE(back.loaded);
+  EXPECT_FALSE(back.tempFolder);
+  EXPECT_EQ(back.ipAdapterNames, f.ipAdapterNames);
+
+  sim::WorldFacts refused;
+  refused.refused = "world.toml: line 3: key radio.network: unknown";
+  ASSERT_TRUE(sim::readWorldFacts(sim::worldFactsText(refused), back));
+  EXPECT_FALSE(back.loaded);
+  EXPECT_EQ(back.refused, refused.refused);
+
+  // Every cut of the loaded text but the whole is refused, and leaves what
+  // it was given alone.
+  for (size_t n = 0; n < text.size(); n++) {
+    sim::WorldFacts kept;
+    kept.ipAdapterNames = {"kept"};
+    EXPECT_FALSE(sim::readWorldFacts(text.substr(0, n), kept)) << n;
+    EXPECT_EQ(kept.ipAdapterNames, std::vector<std::string>{"kept"});
+  }
+  for (const char* bad : {"loaded 2 0\n", "loaded 1 1\n99999999999:x\n", "loaded 1 0\nmore",
+                          "loaded 1 1\n3:abcd\n", "loaded 1 99999999999\n", "loaded 1 0"})
+    EXPECT_FALSE(sim::readWorldFacts(bad, back)) << bad;
+}
+
 // ---- the properties ------------------------------------------------------------
 
 TEST(ExploreProperties, ASoundRunPasses) {
