@@ -66,9 +66,10 @@ void populateTop(const Mapped& m) {
   if (madvise(top - page, page, POPULATE_WRITE) != 0 && errno == EINVAL) populates = false;
 }
 
-// Done when a slot is first taken: a run with three threads makes three
-// guards, not thirty-two.
-bool makeGuard(Mapped& m) {
+// A slot made ready for its first thread, its guard made and its top page
+// present: done when the slot is first taken, so a run with three threads
+// makes three guards, not thirty-two.
+bool prepareSlot(Mapped& m) {
   if (m.guarded) return true;
   if (guardsInstall && madvise(m.guard, GUARD_BYTES, GUARD_INSTALL) == 0) {
     m.guarded = true;
@@ -109,7 +110,7 @@ void onFault(int sig, siginfo_t* info, void*) {
 Stack takeStack(size_t bytes, Thread* t) {
   for (size_t i = 0; i < freeList.size(); i++) {
     Mapped& m = mapped[freeList[i]];
-    if (m.stack.bytes >= bytes && makeGuard(m)) {
+    if (m.stack.bytes >= bytes && prepareSlot(m)) {
       freeList[i] = freeList.back();
       freeList.pop_back();
       m.owner = t;
@@ -142,7 +143,7 @@ Stack takeStack(size_t bytes, Thread* t) {
   }
   // The first slot is this thread's; the others wait in the free list.
   for (size_t k = 1; k < STACKS_PER_MAP; k++) freeList.push_back(first + k);
-  if (!makeGuard(mapped[first])) {
+  if (!prepareSlot(mapped[first])) {
     freeList.push_back(first);
     return Stack{};
   }

@@ -128,7 +128,6 @@ for sig in TERM INT; do
   # signal would end the run the default way, however loaded the machine.
   n=0
   while [ ! -e sig.jsonl ] && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done
-  sleep 0.2
   kill -s $sig $pid
   wait $pid
   rc=$?
