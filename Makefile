@@ -52,13 +52,15 @@ format: deps
 	@scripts/format.sh check
 
 asan: deps
-	@# -O1 with line tables only, assertions kept: a report names file and
-	@# line, and the suite runs a quarter faster than unoptimised (half the
-	@# sanitizers' per-global data to register). -Wmaybe-uninitialized is off in
-	@# this tree alone: with the sanitizers GCC 12 reports it falsely inside
-	@# <regex> (GCC bug 105562); the plain build keeps it.
-	@cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug \
-	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1 -Wno-maybe-uninitialized" -DQV_SANITIZE=address >/dev/null
+	@# Built with clang: with both sanitizers on it compiles this tree in
+	@# three quarters of GCC's processor time (122 against 157 s here), and
+	@# its warnings are a second compiler's over the same code; the plain
+	@# tree and the Windows builds are GCC's. -O1 with line tables only,
+	@# assertions kept: a report names file and line, and the suite runs a
+	@# quarter faster than unoptimised (half the sanitizers' per-global data
+	@# to register).
+	@cmake -S . -B $(BUILD)/asan -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQV_SANITIZE=address >/dev/null
 	@cmake --build $(BUILD)/asan -j $(JOBS)
 	@cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
 

@@ -11,8 +11,8 @@ namespace {
 
 TEST(ScenarioText, CharactersBeyondAsciiOnlyInValuesAndComments) {
   const char* fine[] = {
-      "[system]\ncommand_line = \"Caf\xc3\xa9\"\n# Gr\xc3\xbc\xc3\x9f"
-      "e\n",
+      ("[system]\ncommand_line = \"Caf\xc3\xa9\"\n# Gr\xc3\xbc\xc3\x9f"
+       "e\n"),
       "x = ['\xc3\xa9', \"\xc3\xbc\"]\n",
       "x = [\n  \"\xc3\xa9\",\n  \"\xc3\xbc\"\n]\n",
       "x = { a = \"\xc3\xa9\" }\n",
