@@ -59,6 +59,10 @@ asan: deps
 	@# assertions kept: a report names file and line, and the suite runs a
 	@# quarter faster than unoptimised (half the sanitizers' per-global data
 	@# to register).
+	@# A tree that GCC configured is made afresh: told of another compiler,
+	@# CMake drops its cache and every other setting on this line with it,
+	@# and would build that once without the sanitizers.
+	@grep -qs '^CMAKE_CXX_COMPILER:.*clang' $(BUILD)/asan/CMakeCache.txt || rm -rf $(BUILD)/asan
 	@cmake -S . -B $(BUILD)/asan -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DQV_SANITIZE=address >/dev/null
 	@cmake --build $(BUILD)/asan -j $(JOBS)
