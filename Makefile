@@ -55,7 +55,7 @@ asan: deps
 	@# Built with clang: with both sanitizers on it compiles this tree in
 	@# three quarters of GCC's processor time (122 against 157 s here), and
 	@# its warnings are a second compiler's over the same code; the plain
-	@# tree and the Windows builds are GCC's. -O1 with line tables only,
+	@# and TSan trees and the Windows builds are GCC's. -O1 with line tables only,
 	@# assertions kept: a report names file and line, and the suite runs a
 	@# quarter faster than unoptimised (half the sanitizers' per-global data
 	@# to register).
